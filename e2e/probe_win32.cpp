@@ -1,0 +1,384 @@
+// calmirande_e2e_probe: the test-only console program the Wine end-to-end
+// scripts drive. It runs the real list loading, expansion planning and
+// delivery code against real windows, and reads back what those windows got.
+//
+//   deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter
+//           [--plan-out FILE]
+//       Plans the expansion of W from DIR\Listes\NAME.dat and posts it to the
+//       focused control of the foreground application, exactly as the tray
+//       program's worker thread does. Exit 0 when planned and delivered,
+//       3 when W is not in the list, 2 when the list cannot be loaded.
+//   read-notepad --out FILE
+//       Writes the text of Wine's notepad edit control to FILE as UTF-8,
+//       byte for byte (CR LF kept).
+//   record --out FILE [--ready FILE] [--stall-first-ms N] [--idle-ms M]
+//          [--timeout-ms T]
+//       Shows a window whose focused child records every WM_KEYDOWN and
+//       WM_CHAR it is dispatched. The first one is held N ms (a lagging
+//       target). The sequence is written once no input came for M ms after
+//       the first one, on WM_CLOSE, or after T ms in all.
+//   foreground [--out FILE]
+//       Prints the class and title of the foreground window and of its focus.
+//
+// Sequence files, one message a line, code in upper-case hex:
+//   KEYDOWN 25
+//   CHAR 42
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/text.h"
+#include "common/unique_handle_win32.h"
+#include "common/wide_win32.h"
+#include "engine/delivery_win32.h"
+#include "engine/expansion_plan.h"
+#include "lists/file_store_win32.h"
+#include "lists/list_file.h"
+
+namespace {
+
+using calmirande::MessageKind;
+
+constexpr int ExitOk = 0;
+constexpr int ExitUsage = 1;
+constexpr int ExitLoadFailed = 2;
+constexpr int ExitUnknownWord = 3;
+constexpr int ExitNoWindow = 4;
+
+using calmirande::UniqueWindow;
+
+struct RecordedMessage {
+    MessageKind kind;
+    std::uint16_t code;
+};
+
+std::string sequenceLine(MessageKind kind, std::uint16_t code) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%s %X\n", kind == MessageKind::KeyDown ? "KEYDOWN" : "CHAR",
+                  static_cast<unsigned>(code));
+    return buffer;
+}
+
+// Writes through a temporary file and a rename, so a script polling for FILE
+// never reads it half written.
+bool writeFileAtomically(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = path + L".part";
+    {
+        std::ofstream out(temporary.c_str(), std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) return false;
+    }
+    return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+std::string toUtf8(std::wstring_view text) { return calmirande::utf16ToUtf8(calmirande::fromWide(text)); }
+
+void printLine(std::wstring_view text) {
+    // Console output goes through the Unix side unchanged as UTF-8.
+    const std::string bytes = toUtf8(text) + "\n";
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+// --name value pairs after the subcommand.
+class Options {
+public:
+    Options(int argc, wchar_t** argv, int first) {
+        for (int i = first; i < argc; ++i) {
+            std::wstring_view arg = argv[i];
+            if (arg.substr(0, 2) != L"--" || i + 1 >= argc) {
+                bad_ = true;
+                return;
+            }
+            values_[std::wstring(arg.substr(2))] = argv[++i];
+        }
+    }
+    bool bad() const { return bad_; }
+    std::optional<std::wstring> get(const wchar_t* name) const {
+        auto it = values_.find(name);
+        if (it == values_.end()) return std::nullopt;
+        return it->second;
+    }
+    unsigned number(const wchar_t* name, unsigned fallback) const {
+        auto value = get(name);
+        return value ? static_cast<unsigned>(std::wcstoul(value->c_str(), nullptr, 10)) : fallback;
+    }
+
+private:
+    std::map<std::wstring, std::wstring> values_;
+    bool bad_ = false;
+};
+
+// ---------------------------------------------------------------- deliver
+
+int runDeliver(const Options& options) {
+    const auto workdir = options.get(L"workdir");
+    const auto list = options.get(L"list");
+    const auto word = options.get(L"word");
+    const auto trigger = options.get(L"trigger");
+    if (!workdir || !list || !word || !trigger) return ExitUsage;
+
+    std::uint32_t triggerKey = 0;
+    if (*trigger == L"space") triggerKey = VK_SPACE;
+    else if (*trigger == L"tab") triggerKey = VK_TAB;
+    else if (*trigger == L"enter") triggerKey = VK_RETURN;
+    else return ExitUsage;
+
+    if (!SetCurrentDirectoryW(workdir->c_str())) {
+        printLine(L"cannot enter " + *workdir);
+        return ExitLoadFailed;
+    }
+    calmirande::Win32FileStore files;
+    calmirande::ActiveList active;
+    const calmirande::OperationResult loaded = calmirande::loadActiveList(files, calmirande::fromWide(*list), active);
+    if (!loaded.succeeded) {
+        printLine(calmirande::toWide(loaded.message));
+        return ExitLoadFailed;
+    }
+
+    const std::optional<calmirande::ExpansionPlan> plan =
+        calmirande::planExpansion(calmirande::fromWide(*word), triggerKey, *active.table);
+    if (!plan) {
+        printLine(L"no expansion for " + *word);
+        return ExitUnknownWord;
+    }
+
+    if (const auto planOut = options.get(L"plan-out")) {
+        std::string lines;
+        for (const calmirande::PlannedMessage& message : plan->messages) lines += sequenceLine(message.kind, message.code);
+        if (!writeFileAtomically(*planOut, lines)) {
+            printLine(L"cannot write " + *planOut);
+            return ExitUsage;
+        }
+    }
+    calmirande::deliverToForeground(*plan);
+    return ExitOk;
+}
+
+// ---------------------------------------------------------------- read-notepad
+
+int runReadNotepad(const Options& options) {
+    const auto out = options.get(L"out");
+    if (!out) return ExitUsage;
+    const HWND notepad = FindWindowW(L"Notepad", nullptr);
+    const HWND edit = notepad ? FindWindowExW(notepad, nullptr, L"Edit", nullptr) : nullptr;
+    if (edit == nullptr) {
+        printLine(L"notepad's edit control not found");
+        return ExitNoWindow;
+    }
+    // Cross-process WM_GETTEXT: the system copies the text into our buffer.
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return writeFileAtomically(*out, toUtf8(text)) ? ExitOk : ExitUsage;
+}
+
+// ---------------------------------------------------------------- foreground
+
+std::wstring describeWindow(HWND hwnd) {
+    if (hwnd == nullptr) return L"(none)";
+    wchar_t className[256] = L"";
+    wchar_t title[256] = L"";
+    GetClassNameW(hwnd, className, 256);
+    GetWindowTextW(hwnd, title, 256);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return std::wstring(className) + L" \"" + title + L"\" pid " + std::to_wstring(pid);
+}
+
+int runForeground(const Options& options) {
+    const HWND foreground = GetForegroundWindow();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    HWND focus = nullptr;
+    if (foreground != nullptr && GetGUIThreadInfo(GetWindowThreadProcessId(foreground, nullptr), &info)) {
+        focus = info.hwndFocus;
+    }
+    const std::wstring text = L"foreground: " + describeWindow(foreground) + L"\nfocus: " + describeWindow(focus);
+    printLine(text);
+    if (const auto out = options.get(L"out")) return writeFileAtomically(*out, toUtf8(text) + "\n") ? ExitOk : ExitUsage;
+    return ExitOk;
+}
+
+// ---------------------------------------------------------------- record
+
+// State of the recorder. Only the process's single GUI thread touches it.
+struct Recorder {
+    std::wstring outPath;
+    std::optional<std::wstring> readyPath;
+    unsigned stallFirstMs = 0;
+    unsigned idleMs = 1500;
+    unsigned timeoutMs = 60000;
+    std::vector<RecordedMessage> received;
+    DWORD startTick = 0;
+    DWORD lastInputTick = 0;
+    bool written = false;
+    HWND child = nullptr;
+};
+
+Recorder* gRecorder = nullptr;
+
+constexpr UINT_PTR IdleTimer = 1;
+constexpr wchar_t FrameClass[] = L"CalmirandeE2eRecorder";
+constexpr wchar_t ChildClass[] = L"CalmirandeE2eRecorderInput";
+
+void writeRecording() {
+    Recorder& recorder = *gRecorder;
+    if (recorder.written) return;
+    recorder.written = true;
+    std::string lines;
+    for (const RecordedMessage& message : recorder.received) lines += sequenceLine(message.kind, message.code);
+    writeFileAtomically(recorder.outPath, lines);
+}
+
+LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN || message == WM_CHAR) {
+        Recorder& recorder = *gRecorder;
+        const bool first = recorder.received.empty();
+        recorder.received.push_back({message == WM_KEYDOWN ? MessageKind::KeyDown : MessageKind::Char,
+                                     static_cast<std::uint16_t>(wParam)});
+        // A target that is busy when the expansion starts: everything else
+        // queues up behind this message meanwhile.
+        if (first && recorder.stallFirstMs > 0) Sleep(recorder.stallFirstMs);
+        recorder.lastInputTick = GetTickCount();
+        return 0;
+    }
+    if (message == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK frameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SETFOCUS:
+            if (gRecorder->child) SetFocus(gRecorder->child);
+            return 0;
+        case WM_TIMER: {
+            Recorder& recorder = *gRecorder;
+            const DWORD now = GetTickCount();
+            const bool idle = !recorder.received.empty() && now - recorder.lastInputTick >= recorder.idleMs;
+            if (idle || now - recorder.startTick >= recorder.timeoutMs) DestroyWindow(hwnd);
+            return 0;
+        }
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            writeRecording();
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+// Makes `hwnd` the foreground window with the focus on its child. A freshly
+// started process that shows its first window normally gets the foreground
+// by itself; the other calls cover a desktop where something else holds it.
+bool takeForeground(HWND hwnd, HWND child) {
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(hwnd);
+    SetActiveWindow(hwnd);
+    SetFocus(child);
+    return GetForegroundWindow() == hwnd && GetFocus() == child;
+}
+
+int runRecord(const Options& options) {
+    Recorder recorder;
+    const auto out = options.get(L"out");
+    if (!out) return ExitUsage;
+    recorder.outPath = *out;
+    recorder.readyPath = options.get(L"ready");
+    recorder.stallFirstMs = options.number(L"stall-first-ms", 0);
+    recorder.idleMs = options.number(L"idle-ms", recorder.idleMs);
+    recorder.timeoutMs = options.number(L"timeout-ms", recorder.timeoutMs);
+    recorder.startTick = GetTickCount();
+    gRecorder = &recorder;
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW frameClass{};
+    frameClass.lpfnWndProc = frameProc;
+    frameClass.hInstance = instance;
+    frameClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    frameClass.lpszClassName = FrameClass;
+    WNDCLASSW childClass = frameClass;
+    childClass.lpfnWndProc = childProc;
+    childClass.lpszClassName = ChildClass;
+    if (!RegisterClassW(&frameClass) || !RegisterClassW(&childClass)) return ExitNoWindow;
+
+    UniqueWindow frame(CreateWindowExW(0, FrameClass, L"Calmirande e2e recorder", WS_OVERLAPPEDWINDOW, 40, 40, 420, 160,
+                                       nullptr, nullptr, instance, nullptr));
+    if (!frame.get()) return ExitNoWindow;
+    recorder.child = CreateWindowExW(WS_EX_CLIENTEDGE, ChildClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10, 380,
+                                     80, frame.get(), nullptr, instance, nullptr);
+    if (!recorder.child) return ExitNoWindow;
+
+    bool ready = takeForeground(frame.get(), recorder.child);
+    SetTimer(frame.get(), IdleTimer, 20, nullptr);
+
+    MSG msg;
+    // The ready file is written only once the window is really the
+    // foreground with the focus on the child: a delivery before that would go
+    // elsewhere. Retry from the loop, after the activation messages ran.
+    DWORD lastTry = GetTickCount();
+    for (;;) {
+        if (!ready && GetTickCount() - lastTry >= 50) {
+            ready = takeForeground(frame.get(), recorder.child);
+            lastTry = GetTickCount();
+        }
+        if (ready && recorder.readyPath) {
+            writeFileAtomically(*recorder.readyPath, "ready\n");
+            recorder.readyPath.reset();
+        }
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    frame.release();  // WM_DESTROY already ran
+    writeRecording();
+    gRecorder = nullptr;
+    return recorder.received.empty() ? ExitNoWindow : ExitOk;
+}
+
+int usage() {
+    printLine(
+        L"usage: calmirande_e2e_probe deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter "
+        L"[--plan-out FILE]\n"
+        L"       calmirande_e2e_probe read-notepad --out FILE\n"
+        L"       calmirande_e2e_probe record --out FILE [--ready FILE] [--stall-first-ms N] [--idle-ms M] "
+        L"[--timeout-ms T]\n"
+        L"       calmirande_e2e_probe foreground [--out FILE]");
+    return ExitUsage;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return usage();
+    const std::wstring_view command = argv[1];
+    const Options options(argc, argv, 2);
+    if (options.bad()) return usage();
+    int rc = ExitUsage;
+    if (command == L"deliver") rc = runDeliver(options);
+    else if (command == L"read-notepad") rc = runReadNotepad(options);
+    else if (command == L"record") rc = runRecord(options);
+    else if (command == L"foreground") rc = runForeground(options);
+    else return usage();
+    if (rc == ExitUsage) return usage();
+    return rc;
+}
