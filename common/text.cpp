@@ -1,0 +1,138 @@
+#include "common/text.h"
+
+#include <cstdint>
+
+namespace calmirande {
+namespace {
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+void appendCodePoint(char32_t cp, std::u16string& out) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+}  // namespace
+
+void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char lead = p[i];
+        if (lead < 0x80) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        }
+        // Second-byte bounds per lead byte (Unicode table 3-7): they exclude
+        // overlong forms, surrogates and code points above U+10FFFF, so a
+        // sequence that passes is well-formed without further checks.
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        char32_t cp = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            cp = lead & 0x0F;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            cp = lead & 0x07;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            out.push_back(ReplacementCharacter);
+            ++i;
+            continue;
+        }
+        std::size_t taken = 1;
+        bool complete = true;
+        for (; taken < length; ++taken) {
+            if (i + taken >= n) {
+                complete = false;
+                break;
+            }
+            const unsigned char byte = p[i + taken];
+            const bool inRange = taken == 1 ? (byte >= low && byte <= high) : isContinuation(byte);
+            if (!inRange) {
+                complete = false;
+                break;
+            }
+            cp = (cp << 6) | (byte & 0x3F);
+        }
+        if (complete) {
+            appendCodePoint(cp, out);
+        } else {
+            out.push_back(ReplacementCharacter);  // one for the whole maximal subpart
+        }
+        i += taken;
+    }
+}
+
+void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out) {
+    const std::size_t n = utf16.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char32_t cp = utf16[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = ReplacementCharacter;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    appendUtf8AsUtf16(utf8, out);
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size() * 3 / 2);
+    appendUtf16AsUtf8(utf16, out);
+    return out;
+}
+
+std::u16string replaceAll(std::u16string_view text, std::u16string_view from, std::u16string_view to) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t hit = text.find(from, pos);
+        if (hit == std::u16string_view::npos) break;
+        out.append(text.substr(pos, hit - pos));
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+}  // namespace calmirande

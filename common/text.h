@@ -1,0 +1,28 @@
+#pragma once
+// Text conversions between the files' UTF-8 and the program's UTF-16.
+//
+// Policy for malformed input, chosen so that reading never fails and never
+// drops a line: every maximal ill-formed UTF-8 subsequence (and every encoded
+// surrogate, overlong form or code point above U+10FFFF) becomes one U+FFFD;
+// a lone UTF-16 surrogate becomes U+FFFD when written as UTF-8.
+
+#include <string>
+#include <string_view>
+
+namespace calmirande {
+
+inline constexpr char16_t ReplacementCharacter = u'\uFFFD';
+
+// Appends the UTF-16 form of `utf8` to `out` (no allocation beyond `out`'s growth).
+void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out);
+// Appends the UTF-8 form of `utf16` to `out`.
+void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out);
+
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+
+// Replaces every occurrence of `from` (non-empty) by `to`, scanning left to
+// right once: text produced by a replacement is not scanned again.
+std::u16string replaceAll(std::u16string_view text, std::u16string_view from, std::u16string_view to);
+
+}  // namespace calmirande

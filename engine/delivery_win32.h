@@ -1,0 +1,30 @@
+#pragma once
+// Delivery of expansions into the focused window of the foreground
+// application, by posted WM_KEYDOWN / WM_CHAR messages.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/expansion_worker.h"
+#include "lists/expansion_table.h"
+
+namespace calmirande {
+
+class Win32MessagePoster final : public MessagePoster {
+public:
+    Window focusedWindow() override;
+    void post(Window window, const PlannedMessage& message) override;
+    void wait(std::uint32_t milliseconds) override;
+};
+
+// Posts `plan` now, on the calling thread, with the timer resolution raised.
+void deliverToForeground(const ExpansionPlan& plan);
+
+// Starts the short-lived worker thread of one completed word. The word is
+// handed over by value; the worker takes its table snapshot once, as it
+// starts. `tables` and `gate` must outlive every worker (they live as long as
+// the process). Never throws: a worker that cannot start is a word not expanded.
+void startExpansionWorker(std::u16string word, std::uint32_t trigger, const ExpansionTableSlot& tables,
+                          ExpansionGate& gate) noexcept;
+
+}  // namespace calmirande

@@ -1,0 +1,33 @@
+#include "lists/expansion_table.h"
+
+#include <utility>
+
+namespace calmirande {
+
+const std::u16string* ExpansionTable::find(std::u16string_view key) const {
+    const auto it = entries_.find(key);
+    return it == entries_.end() ? nullptr : &it->second;
+}
+
+ExpansionTable::Builder::Builder(std::size_t expectedEntries) : table_(std::make_shared<ExpansionTable>()) {
+    table_->entries_.reserve(expectedEntries);
+}
+
+void ExpansionTable::Builder::set(std::u16string key, std::u16string text) {
+    table_->entries_.insert_or_assign(std::move(key), std::move(text));
+}
+
+std::shared_ptr<const ExpansionTable> ExpansionTable::Builder::build() && { return std::move(table_); }
+
+ExpansionTableSlot::ExpansionTableSlot() : current_(ExpansionTable::Builder{}.build()) {}
+
+void ExpansionTableSlot::publish(std::shared_ptr<const ExpansionTable> table) {
+    if (!table) table = ExpansionTable::Builder{}.build();
+    current_.store(std::move(table), std::memory_order_release);
+}
+
+std::shared_ptr<const ExpansionTable> ExpansionTableSlot::snapshot() const {
+    return current_.load(std::memory_order_acquire);
+}
+
+}  // namespace calmirande

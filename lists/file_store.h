@@ -1,0 +1,33 @@
+#pragma once
+// The file-system seam of the list and preferences code: whole-file reads and
+// atomic whole-file replacement. Paths are relative to the current directory.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace calmirande {
+
+#ifdef _WIN32
+inline constexpr char16_t PathSeparator = u'\\';
+#else
+inline constexpr char16_t PathSeparator = u'/';
+#endif
+
+class FileStore {
+public:
+    virtual ~FileStore() = default;
+
+    // The file's bytes, or nothing when it cannot be opened for reading
+    // (missing, a folder, or held open for writing by another program).
+    virtual std::optional<std::string> readFile(const std::u16string& path) = 0;
+
+    // Replaces the file's content with `bytes` so that, whatever happens, the
+    // file holds either its old content or all of the new: the bytes go to a
+    // temporary file beside it, every write is checked and flushed, and only
+    // then does the temporary file take the file's place. False on any
+    // failure, and the old file is left as it was.
+    virtual bool replaceFile(const std::u16string& path, std::string_view bytes) = 0;
+};
+
+}  // namespace calmirande

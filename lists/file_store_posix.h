@@ -1,0 +1,14 @@
+#pragma once
+// The file seam on POSIX systems: what the native build and its tests use.
+
+#include "lists/file_store.h"
+
+namespace calmirande {
+
+class PosixFileStore final : public FileStore {
+public:
+    std::optional<std::string> readFile(const std::u16string& path) override;
+    bool replaceFile(const std::u16string& path, std::string_view bytes) override;
+};
+
+}  // namespace calmirande

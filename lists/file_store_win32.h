@@ -1,0 +1,15 @@
+#pragma once
+// The file seam on Windows: CreateFileW / ReadFile / WriteFile, and
+// MoveFileExW for the atomic replacement.
+
+#include "lists/file_store.h"
+
+namespace calmirande {
+
+class Win32FileStore final : public FileStore {
+public:
+    std::optional<std::string> readFile(const std::u16string& path) override;
+    bool replaceFile(const std::u16string& path, std::string_view bytes) override;
+};
+
+}  // namespace calmirande

@@ -1,0 +1,177 @@
+#include "lists/list_file.h"
+
+#include <array>
+#include <utility>
+
+#include "common/messages.h"
+#include "common/text.h"
+
+namespace calmirande {
+namespace {
+
+constexpr std::string_view kWrittenByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view skipByteOrderMark(std::string_view bytes) {
+    // Whatever the mark, what follows is read as UTF-8.
+    static constexpr std::array<std::string_view, 4> marks = {
+        std::string_view("\xEF\xBB\xBF", 3), std::string_view("\x00\x00\xFE\xFF", 4),
+        std::string_view("\xFF\xFE", 2), std::string_view("\xFE\xFF", 2)};
+    for (std::string_view mark : marks) {
+        if (bytes.substr(0, mark.size()) == mark) return bytes.substr(mark.size());
+    }
+    return bytes;
+}
+
+std::u16string toUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    appendUtf8AsUtf16(utf8, out);
+    return out;
+}
+
+}  // namespace
+
+std::u16string encodeStoredText(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit == u'\t') {
+            out.append(u"<T>");
+        } else if (unit == u'\r' || unit == u'\n') {
+            // A lone CR or LF would end the record on disk: it is a line break too.
+            if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            out.append(u"<R>");
+        } else {
+            out.push_back(unit);
+        }
+    }
+    return out;
+}
+
+std::u16string decodeStoredText(std::u16string_view stored) {
+    std::u16string out;
+    out.reserve(stored.size());
+    std::size_t i = 0;
+    while (i < stored.size()) {
+        const char16_t unit = stored[i];
+        if (unit == u'<' && i + 2 < stored.size() && stored[i + 2] == u'>') {
+            if (stored[i + 1] == u'T') {
+                out.push_back(u'\t');
+                i += 3;
+                continue;
+            }
+            if (stored[i + 1] == u'R') {
+                out.append(u"\r\n");
+                i += 3;
+                continue;
+            }
+        }
+        out.push_back(unit);
+        ++i;
+    }
+    return out;
+}
+
+ListRecordReader::ListRecordReader(std::string_view fileBytes) : rest_(skipByteOrderMark(fileBytes)) {}
+
+bool ListRecordReader::next(Record& out) {
+    if (rest_.empty()) return false;
+    std::size_t end = 0;
+    while (end < rest_.size() && rest_[end] != '\r' && rest_[end] != '\n' && rest_[end] != '\0') ++end;
+    const std::string_view line = rest_.substr(0, end);
+    std::size_t after = end;
+    if (after < rest_.size()) {
+        const bool crlf = rest_[after] == '\r' && after + 1 < rest_.size() && rest_[after + 1] == '\n';
+        after += crlf ? 2 : 1;
+    }
+    rest_ = rest_.substr(after);
+
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) {
+        out = {line, {}};
+    } else {
+        const std::string_view text = line.substr(tab + 1);
+        out = {line.substr(0, tab), text.substr(0, text.find('\t'))};
+    }
+    return true;
+}
+
+std::u16string listPath(std::u16string_view fileName) {
+    std::u16string path(ListsFolder);
+    path.push_back(PathSeparator);
+    path.append(fileName);
+    return path;
+}
+
+ActiveList parseActiveList(std::string_view fileBytes) {
+    ActiveList list;
+    ExpansionTable::Builder table(MaxEntriesPerList);
+    ListRecordReader reader(fileBytes);
+    ListRecordReader::Record record;
+    while (list.aidRows.size() < MaxEntriesPerList && reader.next(record)) {
+        std::u16string key = toUtf16(record.key);
+        std::u16string stored = toUtf16(record.storedText);
+        table.set(key, decodeStoredText(stored));
+        list.aidRows.push_back({std::move(key), std::move(stored)});
+    }
+    list.table = std::move(table).build();
+    return list;
+}
+
+AbbreviationList parseListForEditing(std::string_view fileBytes) {
+    AbbreviationList rows;
+    ListRecordReader reader(fileBytes);
+    ListRecordReader::Record record;
+    while (rows.size() < MaxEntriesPerList && reader.next(record)) {
+        if (record.key.empty() || record.storedText.empty()) continue;
+        rows.push_back({toUtf16(record.key), toUtf16(record.storedText)});
+    }
+    return rows;
+}
+
+std::string serializeList(const AbbreviationList& rows) {
+    std::size_t estimate = kWrittenByteOrderMark.size();
+    for (const Abbreviation& row : rows) estimate += (row.key.size() + row.storedText.size()) * 2 + 3;
+    std::string bytes;
+    bytes.reserve(estimate);
+    bytes.append(kWrittenByteOrderMark);
+    for (const Abbreviation& row : rows) {
+        appendUtf16AsUtf8(row.key, bytes);
+        bytes.push_back('\t');
+        appendUtf16AsUtf8(row.storedText, bytes);
+        bytes.append("\r\n");
+    }
+    return bytes;
+}
+
+OperationResult loadActiveList(FileStore& files, std::u16string_view fileName, ActiveList& out) {
+    out = ActiveList{ExpansionTable::Builder{}.build(), {}};
+    const std::optional<std::string> bytes = files.readFile(listPath(fileName));
+    if (!bytes) {
+        return {false, messages::aboutFile(messages::LoadActiveFailed, fileName, messages::FileBusy,
+                                           messages::LoadActiveFailedEnd)};
+    }
+    out = parseActiveList(*bytes);
+    return {true, {}};
+}
+
+OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing) {
+    const std::optional<std::string> bytes = files.readFile(listPath(fileName));
+    if (!bytes) {
+        return {false, messages::aboutFile(messages::LoadForEditingFailed, fileName, messages::FileBusy,
+                                           messages::LoadForEditingFailedEnd)};
+    }
+    AbbreviationList rows = parseListForEditing(*bytes);
+    listing.insert(listing.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    return {true, {}};
+}
+
+OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows) {
+    if (!files.replaceFile(listPath(fileName), serializeList(rows))) {
+        return {false, messages::aboutFile(messages::SaveFailed, fileName, messages::FileBusy, messages::SaveFailedEnd)};
+    }
+    return {true, {}};
+}
+
+}  // namespace calmirande

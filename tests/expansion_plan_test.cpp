@@ -1,0 +1,173 @@
+#include "engine/expansion_plan.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+#include <initializer_list>
+#include <utility>
+
+namespace calmirande {
+namespace {
+
+std::shared_ptr<const ExpansionTable> tableOf(std::initializer_list<std::pair<std::u16string, std::u16string>> entries) {
+    ExpansionTable::Builder builder;
+    for (const auto& [key, text] : entries) builder.set(key, text);
+    return std::move(builder).build();
+}
+
+const std::u16string kFpol = u"Je vous prie d'agréer, (*1), mes sentiments distingués";
+
+// The plan read back as what it does to the target, checking its shape and
+// waits on the way: Backspaces, then characters, then Left arrows or the
+// ending key.
+struct Delivery {
+    std::size_t backspaces = 0;
+    std::u16string typed;
+    std::size_t lefts = 0;
+    std::optional<char16_t> ending;
+    friend bool operator==(const Delivery&, const Delivery&) = default;
+};
+
+void PrintTo(const Delivery& d, std::ostream* os) {
+    *os << "{bs " << d.backspaces << ", typed " << d.typed.size() << " units, lefts " << d.lefts << ", ending "
+        << (d.ending ? int(*d.ending) : -1) << "}";
+}
+
+Delivery describe(const ExpansionPlan& plan) {
+    Delivery d;
+    std::size_t i = 0;
+    const auto& m = plan.messages;
+    for (; i < m.size() && m[i] == PlannedMessage{MessageKind::Char, u'\b', CharacterWaitMs}; ++i) ++d.backspaces;
+    for (; i < m.size() && m[i].kind == MessageKind::Char && m[i].waitMs == CharacterWaitMs; ++i) d.typed += char16_t(m[i].code);
+    for (; i < m.size() && m[i] == PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs}; ++i) ++d.lefts;
+    if (i < m.size() && d.lefts == 0 && m[i].kind == MessageKind::Char && m[i].waitMs == CaretWaitMs) {
+        d.ending = char16_t(m[i].code);
+        ++i;
+    }
+    EXPECT_EQ(i, m.size()) << "unexpected message at " << i;
+    return d;
+}
+
+struct PlanCase {
+    const char* name;
+    std::u16string key;
+    std::u16string text;  // decoded, as the table holds it
+    std::u16string word;
+    std::uint32_t trigger;
+    Delivery expected;
+};
+
+class PlanExpansion : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(PlanExpansion, ErasesTypesAndEnds) {
+    const PlanCase& c = GetParam();
+    const auto table = tableOf({{c.key, c.text}});
+    const std::optional<ExpansionPlan> plan = planExpansion(c.word, c.trigger, *table);
+    ASSERT_TRUE(plan.has_value());
+    EXPECT_EQ(describe(*plan), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, PlanExpansion,
+    ::testing::Values(
+        PlanCase{"Space", u"am", u"à mon avis", u"am", VkSpace, {3, u"à mon avis", 0, u' '}},
+        PlanCase{"Enter", u"am", u"à mon avis", u"am", VkReturn, {3, u"à mon avis", 0, u'\r'}},
+        PlanCase{"Tab", u"am", u"à mon avis", u"am", VkTab, {3, u"à mon avis", 0, u'\t'}},
+        PlanCase{"Capitals", u"am", u"x", u"AM", VkSpace, {3, u"x", 0, u' '}},
+        PlanCase{"MixedCase", u"am", u"x", u"aM", VkSpace, {3, u"x", 0, u' '}},
+        PlanCase{"AccentedCapitals", u"été", u"summer", u"ÉTÉ", VkSpace, {4, u"summer", 0, u' '}},
+        PlanCase{"TrailingDash", u"anti", u"anti-", u"anti", VkSpace, {5, u"anti", 0, std::nullopt}},
+        PlanCase{"TwoTrailingDashes", u"a", u"a--", u"a", VkSpace, {2, u"a-", 0, std::nullopt}},
+        PlanCase{"InnerDashesStay", u"a", u"-a-b", u"a", VkSpace, {2, u"-a-b", 0, u' '}},
+        PlanCase{"LineBreakAfterDash", u"a", u"a-\r\n", u"a", VkSpace, {2, u"a-\r", 0, u' '}},
+        PlanCase{"FpolWithoutParameter", u"fpol", kFpol, u"fpol", VkSpace,
+                 {5, u"Je vous prie d'agréer, , mes sentiments distingués", 27, std::nullopt}},
+        PlanCase{"FpolWithParameter", u"fpol", kFpol, u"fpol*Monsieur*", VkSpace,
+                 {15, u"Je vous prie d'agréer, Monsieur, mes sentiments distingués", 0, u' '}},
+        PlanCase{"ParameterWithSpaces", u"fpol", kFpol, u"fpol*Cher Monsieur*", VkTab,
+                 {20, u"Je vous prie d'agréer, Cher Monsieur, mes sentiments distingués", 0, u'\t'}},
+        PlanCase{"MbWithoutParameters", u"mb", u"Objet: (*1)\r\nMessage: (*2)", u"mb", VkSpace,
+                 {3, u"Objet: \rMessage: ", 10, std::nullopt}},
+        PlanCase{"MbWithFirstParameter", u"mb", u"Objet: (*1)\r\nMessage: (*2)", u"mb*Info*", VkSpace,
+                 {9, u"Objet: Info\rMessage: ", 0, std::nullopt}},
+        PlanCase{"EmptyParameterEndsTheList", u"fpol", kFpol, u"fpol**Monsieur*", VkSpace,
+                 {16, u"Je vous prie d'agréer, , mes sentiments distingués", 27, std::nullopt}},
+        PlanCase{"TwoStarsNoParameter", u"mb", u"(*1)x", u"mb**", VkSpace, {5, u"x", 1, std::nullopt}},
+        PlanCase{"FifthParameterIgnored", u"p", u"(*1)(*2)(*3)(*4)(*5)", u"p*a*b*c*d*e*f*", VkSpace,
+                 {15, u"abcd(*5)", 0, u' '}},
+        PlanCase{"ParametersButNoFirstMarker", u"am", u"vu (*2) et (*3)", u"am*x*", VkSpace,
+                 {6, u"vu (*2) et (*3)", 0, u' '}},
+        PlanCase{"NoStarMarkersRemovedCaretAtLowest", u"m", u"a(*4)b(*2)c(*3)d", u"m", VkSpace,
+                 {2, u"abcd", 2, std::nullopt}},
+        PlanCase{"ThirdBeforeEmptySecond", u"m", u"(*1) a(*3)b(*2)c", u"m*x*", VkSpace,
+                 {5, u"x abc", 1, std::nullopt}},
+        PlanCase{"EveryOccurrenceReplaced", u"m", u"(*1) et (*1)", u"m*x*", VkSpace, {5, u"x et x", 0, u' '}},
+        PlanCase{"EveryOccurrenceRemovedCaretAtFirst", u"m", u"(*1) et (*1)!", u"m", VkSpace,
+                 {2, u" et !", 5, std::nullopt}},
+        PlanCase{"ParameterKeepsItsCase", u"m", u"<(*1)>", u"M*PaRiS*", VkSpace, {9, u"<PaRiS>", 0, u' '}},
+        PlanCase{"OtherMarkerNumbersAreText", u"m", u"(*0)(*5)(*9)", u"m", VkSpace, {2, u"(*0)(*5)(*9)", 0, u' '}},
+        PlanCase{"LineBreaksAndTabs", u"l", u"l1\r\nl2\tx", u"l", VkReturn, {2, u"l1\rl2\tx", 0, u'\r'}},
+        PlanCase{"EmptyKey", u"", u"rien", u"", VkSpace, {1, u"rien", 0, u' '}},
+        PlanCase{"EmptyKeyEmptyText", u"", u"", u"", VkTab, {1, u"", 0, u'\t'}},
+        PlanCase{"OutsideTheBmpIsTwoUnits", u"rire", u"\U0001F600", u"rire", VkSpace,
+                 {5, u"\xD83D\xDE00", 0, u' '}},
+        PlanCase{"DashBeforeMarkerRemoval", u"m", u"(*1)-", u"m", VkSpace, {2, u"", 0, std::nullopt}}),
+    testing::CaseName{});
+
+TEST(PlanExpansion, ExactMessagesAndWaits) {
+    const auto table = tableOf({{u"am", u"a\r\nb"}});
+    const std::optional<ExpansionPlan> plan = planExpansion(u"am", VkReturn, *table);
+    ASSERT_TRUE(plan);
+    const std::vector<PlannedMessage> expected = {
+        {MessageKind::Char, 0x08, 5}, {MessageKind::Char, 0x08, 5}, {MessageKind::Char, 0x08, 5},
+        {MessageKind::Char, u'a', 5}, {MessageKind::Char, 0x0D, 5}, {MessageKind::Char, u'b', 5},
+        {MessageKind::Char, 0x0D, 1}};
+    EXPECT_EQ(plan->messages, expected);
+}
+
+TEST(PlanExpansion, CaretUsesLeftArrowKeyDowns) {
+    const auto table = tableOf({{u"c", u"(*1)ab"}});
+    const std::optional<ExpansionPlan> plan = planExpansion(u"c", VkSpace, *table);
+    ASSERT_TRUE(plan);
+    ASSERT_EQ(plan->messages.size(), 2u + 2u + 2u);
+    EXPECT_EQ(plan->messages.back(), (PlannedMessage{MessageKind::KeyDown, 0x25, 1}));
+}
+
+TEST(PlanExpansion, UnknownWordsPlanNothing) {
+    const auto table = tableOf({{u"am", u"x"}, {u"Xy", u"never found"}});
+    EXPECT_FALSE(planExpansion(u"a", VkSpace, *table));
+    EXPECT_FALSE(planExpansion(u"amm", VkSpace, *table));
+    EXPECT_FALSE(planExpansion(u"xy", VkSpace, *table));
+    EXPECT_FALSE(planExpansion(u"Xy", VkSpace, *table));
+    EXPECT_FALSE(planExpansion(u"", VkSpace, *table));
+    EXPECT_FALSE(planExpansion(u"*am*", VkSpace, *table));
+}
+
+struct SplitCase {
+    std::u16string word;
+    std::vector<std::u16string> slots;
+    std::size_t count;
+};
+
+class SplitWords : public ::testing::TestWithParam<SplitCase> {};
+TEST_P(SplitWords, ReadsFieldsUntilTheFirstEmptyOne) {
+    const SplitWord split = splitWord(GetParam().word);
+    EXPECT_EQ(split.parameterCount, GetParam().count);
+    for (std::size_t i = 0; i < split.slots.size(); ++i) {
+        const std::u16string expected = i < GetParam().slots.size() ? GetParam().slots[i] : u"";
+        EXPECT_EQ(split.slots[i], expected) << "slot " << i;
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Engine, SplitWords,
+    ::testing::Values(SplitCase{u"fpol", {u"fpol"}, 0}, SplitCase{u"fpol*", {u"fpol"}, 0},
+                      SplitCase{u"fpol*Monsieur*", {u"fpol", u"Monsieur"}, 1},
+                      SplitCase{u"fpol*Monsieur", {u"fpol", u"Monsieur"}, 1},
+                      SplitCase{u"a*b*c*d*e*", {u"a", u"b", u"c", u"d", u"e"}, 4},
+                      SplitCase{u"a*b*c*d*e*f*g", {u"a", u"b", u"c", u"d", u"e"}, 4},
+                      SplitCase{u"a**c*", {u"a"}, 0}, SplitCase{u"a*b**d*", {u"a", u"b"}, 1},
+                      SplitCase{u"*b*", {}, 0}, SplitCase{u"", {}, 0}));
+
+}  // namespace
+}  // namespace calmirande
