@@ -1,0 +1,116 @@
+# Sourced after wine_env.sh: the probe, notepad and the recorder as shell
+# functions shared by run.sh and demo.sh. Every wait polls a condition.
+#
+# Needs: PROBE (path of calmirande_e2e_probe.exe), E2E_TMP.
+
+# Windows path of a Unix path (Wine maps Z: to /). Avoids a winepath process.
+e2e_winpath() {
+    local path
+    path=$(realpath -m "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+e2e_probe() {
+    "$WINE" "$PROBE" "$@"
+}
+
+# Finds the exe in a build tree (Ninja / Makefiles put it under e2e/).
+e2e_find_probe() {
+    local build_dir=$1 candidate
+    for candidate in "$build_dir/e2e/calmirande_e2e_probe.exe" "$build_dir/calmirande_e2e_probe.exe"; do
+        if [[ -f "$candidate" ]]; then
+            realpath "$candidate"
+            return 0
+        fi
+    done
+    e2e_log "calmirande_e2e_probe.exe not found under $build_dir (build the x86_64 tree first)"
+    return 1
+}
+
+# Writes a list file the way the program saves one: UTF-8 with a byte-order
+# mark, key TAB stored text, CR LF. Rows come as "key<TAB>stored" arguments.
+e2e_write_list() {
+    local workdir=$1 name=$2 row
+    shift 2
+    mkdir -p "$workdir/Listes"
+    {
+        printf '\xEF\xBB\xBF'
+        for row in "$@"; do printf '%s\r\n' "$row"; done
+    } >"$workdir/Listes/$name"
+}
+
+# ---------------------------------------------------------------- notepad
+
+E2E_NOTEPAD_XID=
+
+e2e_notepad_xid() {
+    xdotool search --onlyvisible --name 'Notepad$' 2>/dev/null | head -n 1
+}
+
+e2e_notepad_has_focus() {
+    local state
+    state=$(e2e_probe foreground) || return 1
+    grep -q '^foreground: Notepad ' <<<"$state" && grep -q '^focus: Edit ' <<<"$state"
+}
+
+e2e_start_notepad() {
+    "$WINE" notepad >"$E2E_TMP/notepad.log" 2>&1 &
+    e2e_wait_for 60 "notepad's window" e2e__store_notepad_xid || return 1
+    e2e_focus_notepad
+}
+
+e2e__store_notepad_xid() {
+    E2E_NOTEPAD_XID=$(e2e_notepad_xid)
+    [[ -n "$E2E_NOTEPAD_XID" ]]
+}
+
+# X keyboard focus on notepad (there is no window manager: Wine activates the
+# window that receives the X focus) and Wine's focus on its Edit control.
+e2e_focus_notepad() {
+    xdotool windowfocus --sync "$E2E_NOTEPAD_XID" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "notepad in the foreground with its Edit focused" e2e_notepad_has_focus
+}
+
+# e2e_notepad_holds FILE: notepad's text is byte for byte FILE's content.
+# The text read last is left in $E2E_TMP/notepad.txt.
+e2e_notepad_holds() {
+    e2e_probe read-notepad --out "$(e2e_winpath "$E2E_TMP/notepad.txt")" >/dev/null &&
+        cmp -s "$E2E_TMP/notepad.txt" "$1"
+}
+
+e2e_read_notepad() {
+    e2e_probe read-notepad --out "$(e2e_winpath "$1")"
+}
+
+# Empties notepad with the keyboard, as a user would.
+e2e_clear_notepad() {
+    : >"$E2E_TMP/empty.txt"
+    e2e_focus_notepad
+    xdotool key --clearmodifiers ctrl+a Delete
+    e2e_wait_for 10 "notepad emptied" e2e_notepad_holds "$E2E_TMP/empty.txt"
+}
+
+# ---------------------------------------------------------------- recorder
+
+E2E_RECORDER_PID=
+
+# e2e_start_recorder OUT_FILE [extra record options...]
+# Returns once the recorder is the foreground window with its input focused.
+e2e_start_recorder() {
+    local out=$1
+    shift
+    local ready="$E2E_TMP/recorder.ready"
+    rm -f "$out" "$ready"
+    e2e_probe record --out "$(e2e_winpath "$out")" --ready "$(e2e_winpath "$ready")" "$@" \
+        >"$E2E_TMP/recorder.log" 2>&1 &
+    E2E_RECORDER_PID=$!
+    e2e_wait_for 30 "recorder window in the foreground" test -e "$ready"
+}
+
+# Waits for the recorder to write its sequence and exit.
+e2e_wait_recorder() {
+    local out=$1
+    e2e_wait_for 30 "recorded sequence in $out" test -e "$out" || return 1
+    wait "$E2E_RECORDER_PID" 2>/dev/null || true
+    E2E_RECORDER_PID=
+}
