@@ -3,11 +3,14 @@
 // delivery code against real windows, and reads back what those windows got.
 //
 //   deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter
-//           [--plan-out FILE]
+//           [--plan-out FILE] [--backspaces keydown]
 //       Plans the expansion of W from DIR\Listes\NAME.dat and posts it to the
 //       focused control of the foreground application, exactly as the tray
 //       program's worker thread does. Exit 0 when planned and delivered,
 //       3 when W is not in the list, 2 when the list cannot be loaded.
+//       "--backspaces keydown" posts the Backspaces as WM_KEYDOWN VK_BACK
+//       instead of WM_CHAR 8: the delivery the program must not use, kept to
+//       show that the lagging-target test catches the reordering it causes.
 //   read-notepad --out FILE
 //       Writes the text of Wine's notepad edit control to FILE as UTF-8,
 //       byte for byte (CR LF kept).
@@ -148,11 +151,17 @@ int runDeliver(const Options& options) {
         return ExitLoadFailed;
     }
 
-    const std::optional<calmirande::ExpansionPlan> plan =
+    std::optional<calmirande::ExpansionPlan> plan =
         calmirande::planExpansion(calmirande::fromWide(*word), triggerKey, *active.table);
     if (!plan) {
         printLine(L"no expansion for " + *word);
         return ExitUnknownWord;
+    }
+    if (const auto backspaces = options.get(L"backspaces")) {
+        if (*backspaces != L"keydown") return ExitUsage;
+        for (calmirande::PlannedMessage& message : plan->messages) {
+            if (message.kind == MessageKind::Char && message.code == VK_BACK) message.kind = MessageKind::KeyDown;
+        }
     }
 
     if (const auto planOut = options.get(L"plan-out")) {
@@ -358,7 +367,7 @@ int runRecord(const Options& options) {
 int usage() {
     printLine(
         L"usage: calmirande_e2e_probe deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter "
-        L"[--plan-out FILE]\n"
+        L"[--plan-out FILE] [--backspaces keydown]\n"
         L"       calmirande_e2e_probe read-notepad --out FILE\n"
         L"       calmirande_e2e_probe record --out FILE [--ready FILE] [--stall-first-ms N] [--idle-ms M] "
         L"[--timeout-ms T]\n"

@@ -59,10 +59,12 @@ e2e_write_list "$WORKDIR" "$LIST" \
     $'amt\tAmicalement-'
 cp "$WORKDIR/Listes/$LIST" "$ARTIFACTS/$LIST"
 
+# deliver NAME WORD TRIGGER [extra deliver options...]
 deliver() {
     local name=$1 word=$2 trigger=$3
+    shift 3
     e2e_probe deliver --workdir "$(e2e_winpath "$WORKDIR")" --list "$LIST" --word "$word" \
-        --trigger "$trigger" --plan-out "$(e2e_winpath "$ARTIFACTS/$name.plan")"
+        --trigger "$trigger" --plan-out "$(e2e_winpath "$ARTIFACTS/$name.plan")" "$@"
 }
 
 xdotool_key_of() {
@@ -180,6 +182,34 @@ recorder_case() {
     pass "$name"
 }
 
+# Control for the lagging-target cases: Backspaces posted as WM_KEYDOWN
+# become WM_CHAR 8 only when the target translates them, and
+# TranslateMessage queues that WM_CHAR behind the characters already posted.
+# With the first message stalled, the recorder must see a Backspace after the
+# first character of the text; if it did not, the stall cases would prove
+# nothing about ordering.
+recorder_reorder_control() {
+    local name=recorder-stall-keydown-control
+    local recorded="$ARTIFACTS/$name.recorded"
+    if ! e2e_start_recorder "$recorded" --idle-ms 500 --stall-first-ms 40; then
+        fail "$name" "the recorder did not become the foreground window"
+        return
+    fi
+    local rc=0
+    deliver "$name" bjr space --backspaces keydown >"$ARTIFACTS/$name.deliver.log" 2>&1 || rc=$?
+    if [[ $rc -ne 0 ]]; then
+        fail "$name" "deliver exited $rc"
+        return
+    fi
+    e2e_wait_recorder "$recorded" || { fail "$name" "no recorded sequence"; return; }
+    # 42 is the 'B' of "Bonjour".
+    if ! awk '/^CHAR 42$/ { seen = 1 } seen && /^CHAR 8$/ { late = 1 } END { exit !late }' "$recorded"; then
+        fail "$name" "Backspaces posted as WM_KEYDOWN were not overtaken: the stall does not exercise ordering"
+        return
+    fi
+    pass "$name"
+}
+
 e2e_log "probe: $PROBE"
 e2e_log "starting notepad"
 NOTEPAD_T0=$EPOCHREALTIME
@@ -205,6 +235,7 @@ recorder_case recorder-stall            bjr              space  --stall-first-ms
 recorder_case recorder-stall-caret      cher             space  --stall-first-ms 40
 recorder_case recorder-stall-parameter  'fpol*Monsieur*' enter  --stall-first-ms 40
 recorder_case recorder-stall-tab        BJR              tab    --stall-first-ms 40
+recorder_reorder_control
 
 RUN_SECONDS=$(awk -v a="$RUN_START" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')
 echo "e2e: wineboot ${E2E_WINEBOOT_SECONDS}s, whole run ${RUN_SECONDS}s; artefacts in $ARTIFACTS"
