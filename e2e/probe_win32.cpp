@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <exception>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -57,6 +58,7 @@ constexpr int ExitUsage = 1;
 constexpr int ExitLoadFailed = 2;
 constexpr int ExitUnknownWord = 3;
 constexpr int ExitNoWindow = 4;
+constexpr int ExitFailure = 5;
 
 using calmirande::UniqueWindow;
 
@@ -244,21 +246,30 @@ constexpr UINT_PTR IdleTimer = 1;
 constexpr wchar_t FrameClass[] = L"CalmirandeE2eRecorder";
 constexpr wchar_t ChildClass[] = L"CalmirandeE2eRecorderInput";
 
-void writeRecording() {
+// Runs inside the window procedure: nothing may throw out of it. A sequence
+// that cannot be written shows up as a missing file in the script.
+void writeRecording() noexcept {
     Recorder& recorder = *gRecorder;
     if (recorder.written) return;
     recorder.written = true;
-    std::string lines;
-    for (const RecordedMessage& message : recorder.received) lines += sequenceLine(message.kind, message.code);
-    writeFileAtomically(recorder.outPath, lines);
+    try {
+        std::string lines;
+        for (const RecordedMessage& message : recorder.received) lines += sequenceLine(message.kind, message.code);
+        writeFileAtomically(recorder.outPath, lines);
+    } catch (...) {
+    }
 }
 
 LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN || message == WM_CHAR) {
         Recorder& recorder = *gRecorder;
         const bool first = recorder.received.empty();
-        recorder.received.push_back({message == WM_KEYDOWN ? MessageKind::KeyDown : MessageKind::Char,
-                                     static_cast<std::uint16_t>(wParam)});
+        try {
+            recorder.received.push_back({message == WM_KEYDOWN ? MessageKind::KeyDown : MessageKind::Char,
+                                         static_cast<std::uint16_t>(wParam)});
+        } catch (...) {
+            // Out of memory: the sequence comes out short and the comparison fails.
+        }
         // A target that is busy when the expansion starts: everything else
         // queues up behind this message meanwhile.
         if (first && recorder.stallFirstMs > 0) Sleep(recorder.stallFirstMs);
@@ -380,14 +391,19 @@ int usage() {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
     const std::wstring_view command = argv[1];
-    const Options options(argc, argv, 2);
-    if (options.bad()) return usage();
-    int rc = ExitUsage;
-    if (command == L"deliver") rc = runDeliver(options);
-    else if (command == L"read-notepad") rc = runReadNotepad(options);
-    else if (command == L"record") rc = runRecord(options);
-    else if (command == L"foreground") rc = runForeground(options);
-    else return usage();
-    if (rc == ExitUsage) return usage();
-    return rc;
+    try {
+        const Options options(argc, argv, 2);
+        if (options.bad()) return usage();
+        int rc = ExitUsage;
+        if (command == L"deliver") rc = runDeliver(options);
+        else if (command == L"read-notepad") rc = runReadNotepad(options);
+        else if (command == L"record") rc = runRecord(options);
+        else if (command == L"foreground") rc = runForeground(options);
+        else return usage();
+        if (rc == ExitUsage) return usage();
+        return rc;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "calmirande_e2e_probe: %s\n", error.what());
+        return ExitFailure;
+    }
 }
