@@ -7,26 +7,21 @@ namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-void appendCodePoint(char32_t cp, std::u16string& out) {
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 }  // namespace
 
 void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
+    // Never more units than bytes: write into room made once, then trim.
+    const std::size_t base = out.size();
+    out.resize(base + utf8.size());
+    char16_t* const first = out.data() + base;
+    char16_t* o = first;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t n = utf8.size();
     std::size_t i = 0;
     while (i < n) {
         const unsigned char lead = p[i];
         if (lead < 0x80) {
-            out.push_back(lead);
+            *o++ = lead;
             ++i;
             continue;
         }
@@ -50,7 +45,7 @@ void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
         } else {
-            out.push_back(ReplacementCharacter);
+            *o++ = ReplacementCharacter;
             ++i;
             continue;
         }
@@ -69,13 +64,18 @@ void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
             }
             cp = (cp << 6) | (byte & 0x3F);
         }
-        if (complete) {
-            appendCodePoint(cp, out);
+        if (!complete) {
+            *o++ = ReplacementCharacter;  // one for the whole maximal subpart
+        } else if (cp < 0x10000) {
+            *o++ = static_cast<char16_t>(cp);
         } else {
-            out.push_back(ReplacementCharacter);  // one for the whole maximal subpart
+            cp -= 0x10000;
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         }
         i += taken;
     }
+    out.resize(base + static_cast<std::size_t>(o - first));
 }
 
 void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out) {

@@ -9,6 +9,9 @@
 
 namespace calmirande {
 
+// cbSize must be the structure of this build: 48 bytes on i686.
+static_assert(sizeof(GUITHREADINFO) == (sizeof(void*) == 4 ? 48 : 72));
+
 MessagePoster::Window Win32MessagePoster::focusedWindow() {
     const HWND foreground = ::GetForegroundWindow();
     if (!foreground) return 0;

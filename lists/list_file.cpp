@@ -22,6 +22,12 @@ std::string_view skipByteOrderMark(std::string_view bytes) {
     return bytes;
 }
 
+// The line ends are all below 0x0E: one comparison rules out almost every byte.
+bool endsLine(char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    return b <= '\r' && (b == '\r' || b == '\n' || b == '\0');
+}
+
 std::u16string toUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
@@ -50,26 +56,28 @@ std::u16string encodeStoredText(std::u16string_view text) {
 }
 
 std::u16string decodeStoredText(std::u16string_view stored) {
-    std::u16string out;
-    out.reserve(stored.size());
-    std::size_t i = 0;
-    while (i < stored.size()) {
+    // "<R>" grows by one unit less than it takes, "<T>" shrinks: the result
+    // never outgrows the input.
+    if (stored.find(u'<') == std::u16string_view::npos) return std::u16string(stored);
+    std::u16string out(stored.size(), u'\0');
+    char16_t* o = out.data();
+    const std::size_t n = stored.size();
+    for (std::size_t i = 0; i < n;) {
         const char16_t unit = stored[i];
-        if (unit == u'<' && i + 2 < stored.size() && stored[i + 2] == u'>') {
+        if (unit == u'<' && i + 2 < n && stored[i + 2] == u'>' && (stored[i + 1] == u'T' || stored[i + 1] == u'R')) {
             if (stored[i + 1] == u'T') {
-                out.push_back(u'\t');
-                i += 3;
-                continue;
+                *o++ = u'\t';
+            } else {
+                *o++ = u'\r';
+                *o++ = u'\n';
             }
-            if (stored[i + 1] == u'R') {
-                out.append(u"\r\n");
-                i += 3;
-                continue;
-            }
+            i += 3;
+        } else {
+            *o++ = unit;
+            ++i;
         }
-        out.push_back(unit);
-        ++i;
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
@@ -78,7 +86,7 @@ ListRecordReader::ListRecordReader(std::string_view fileBytes) : rest_(skipByteO
 bool ListRecordReader::next(Record& out) {
     if (rest_.empty()) return false;
     std::size_t end = 0;
-    while (end < rest_.size() && rest_[end] != '\r' && rest_[end] != '\n' && rest_[end] != '\0') ++end;
+    while (end < rest_.size() && !endsLine(rest_[end])) ++end;
     const std::string_view line = rest_.substr(0, end);
     std::size_t after = end;
     if (after < rest_.size()) {

@@ -91,7 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 std::string numberedLines(std::size_t first, std::size_t count) {
     std::string bytes;
-    for (std::size_t i = first; i < first + count; ++i) bytes += "k" + std::to_string(i) + "\tt" + std::to_string(i) + "\r\n";
+    for (std::size_t i = first; i < first + count; ++i) {
+        const std::string n = std::to_string(i);
+        bytes.append("k").append(n).append("\tt").append(n).append("\r\n");
+    }
     return bytes;
 }
 

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Every test of the project: native unit tests (plain, ASan+UBSan, TSan), a
+# short fuzzing run, the benchmarks, both Windows builds with their checks,
+# and the end-to-end tests under Wine. Installs what it needs first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+fuzz_seconds=${CALMIRANDE_FUZZ_SECONDS:-30}
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "setup"
+scripts/setup.sh
+
+step "native unit tests"
+scripts/build.sh native
+ctest --test-dir build/native --output-on-failure -j"$jobs"
+
+step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMIRANDE_BENCH=OFF -DCALMIRANDE_SANITIZE=address,undefined >/dev/null
+cmake --build build/asan -j"$jobs"
+ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+step "unit tests under ThreadSanitizer"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMIRANDE_BENCH=OFF -DCALMIRANDE_SANITIZE=thread >/dev/null
+cmake --build build/tsan -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j"$jobs"
+
+step "fuzzing the list reader for ${fuzz_seconds}s"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMIRANDE_FUZZ=ON \
+  -DCALMIRANDE_BENCH=OFF -DCALMIRANDE_SANITIZE=address,undefined >/dev/null
+cmake --build build/fuzz -j"$jobs" --target list_file_fuzz
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+build/fuzz/fuzz/list_file_fuzz -max_total_time="$fuzz_seconds" -max_len=8192 -print_final_stats=1 \
+  "$corpus" fuzz/corpus/list_file 2>&1 | tail -n 3
+
+step "benchmarks"
+build/native/bench/calmirande_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  2>&1 | grep -E 'Benchmark|median'
+
+step "Windows builds"
+scripts/build.sh win32 win64
+scripts/check_exe.sh build/win32/calmirande.exe
+
+step "end-to-end tests under Wine"
+bash e2e/run.sh build/win64
+
+step "all tests passed"
