@@ -91,8 +91,13 @@ bool writeFileAtomically(const std::wstring& path, const std::string& bytes) {
 std::string toUtf8(std::wstring_view text) { return calmirande::utf16ToUtf8(calmirande::fromWide(text)); }
 
 void printLine(std::wstring_view text) {
-    // Console output goes through the Unix side unchanged as UTF-8.
-    const std::string bytes = toUtf8(text) + "\n";
+    // UTF-8 bytes reach the Unix side unchanged. The program's messages use a
+    // lone CR as a line break (message boxes show it so); a terminal would
+    // overwrite the line instead.
+    std::string bytes = toUtf8(text) + "\n";
+    for (char& byte : bytes) {
+        if (byte == '\r') byte = '\n';
+    }
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
 }

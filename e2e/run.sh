@@ -152,6 +152,24 @@ notepad_unknown_case() {
     pass "$name"
 }
 
+# A list that cannot be read: exit 2 and the program's own message, accents
+# intact, naming the file.
+missing_list_case() {
+    local name=list-missing rc=0
+    e2e_probe deliver --workdir "$(e2e_winpath "$WORKDIR")" --list absent.dat --word bjr --trigger space \
+        >"$ARTIFACTS/$name.deliver.log" 2>&1 || rc=$?
+    if [[ $rc -ne 2 ]]; then
+        fail "$name" "deliver exited $rc, expected 2 (load failure)"
+        return
+    fi
+    if ! grep -qF "Impossible de charger les abréviations du fichier: absent.dat" "$ARTIFACTS/$name.deliver.log"; then
+        sed 's/^/    /' "$ARTIFACTS/$name.deliver.log"
+        fail "$name" "the load failure message is missing or garbled"
+        return
+    fi
+    pass "$name"
+}
+
 # recorder_case NAME WORD TRIGGER [record options...]
 # Delivers into the recording window and compares the recorded WM_KEYDOWN /
 # WM_CHAR sequence line for line with the planned one.
@@ -211,6 +229,7 @@ recorder_reorder_control() {
 }
 
 e2e_log "probe: $PROBE"
+missing_list_case
 e2e_log "starting notepad"
 NOTEPAD_T0=$EPOCHREALTIME
 e2e_start_notepad
