@@ -6,8 +6,6 @@ set -euo pipefail
 
 need=()
 [[ -x /usr/lib/wine/wine64 ]] || need+=(wine64)
-# Only recommended by Wine, but notepad draws nothing readable without it.
-[[ -d /usr/share/wine/fonts ]] || need+=(fonts-wine)
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v xdpyinfo >/dev/null || need+=(x11-utils)
