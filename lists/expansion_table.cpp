@@ -23,11 +23,15 @@ ExpansionTableSlot::ExpansionTableSlot() : current_(ExpansionTable::Builder{}.bu
 
 void ExpansionTableSlot::publish(std::shared_ptr<const ExpansionTable> table) {
     if (!table) table = ExpansionTable::Builder{}.build();
-    current_.store(std::move(table), std::memory_order_release);
+    const std::lock_guard lock(mutex_);
+    current_.swap(table);
+    // The old table, now in `table`, is released after the lock, by whoever
+    // drops the last snapshot of it.
 }
 
 std::shared_ptr<const ExpansionTable> ExpansionTableSlot::snapshot() const {
-    return current_.load(std::memory_order_acquire);
+    const std::lock_guard lock(mutex_);
+    return current_;
 }
 
 }  // namespace calmirande

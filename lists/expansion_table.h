@@ -7,7 +7,7 @@
 // worker takes one snapshot when it starts and reads only that, so a reload
 // never shows a worker a half-built table and never frees one in use.
 
-#include <atomic>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,7 +53,11 @@ public:
     std::shared_ptr<const ExpansionTable> snapshot() const;
 
 private:
-    std::atomic<std::shared_ptr<const ExpansionTable>> current_;
+    // Held only to copy or swap the pointer. (libstdc++ 12's
+    // atomic<shared_ptr> reads the pointer outside its lock; a plain mutex is
+    // as cheap here and plainly right.)
+    mutable std::mutex mutex_;
+    std::shared_ptr<const ExpansionTable> current_;
 };
 
 }  // namespace calmirande

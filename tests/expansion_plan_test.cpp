@@ -56,6 +56,7 @@ struct PlanCase {
     std::u16string word;
     std::uint32_t trigger;
     Delivery expected;
+    friend void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PlanExpansion : public ::testing::TestWithParam<PlanCase> {};
@@ -145,9 +146,11 @@ TEST(PlanExpansion, UnknownWordsPlanNothing) {
 }
 
 struct SplitCase {
+    const char* name;
     std::u16string word;
     std::vector<std::u16string> slots;
     std::size_t count;
+    friend void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SplitWords : public ::testing::TestWithParam<SplitCase> {};
@@ -161,13 +164,14 @@ TEST_P(SplitWords, ReadsFieldsUntilTheFirstEmptyOne) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Engine, SplitWords,
-    ::testing::Values(SplitCase{u"fpol", {u"fpol"}, 0}, SplitCase{u"fpol*", {u"fpol"}, 0},
-                      SplitCase{u"fpol*Monsieur*", {u"fpol", u"Monsieur"}, 1},
-                      SplitCase{u"fpol*Monsieur", {u"fpol", u"Monsieur"}, 1},
-                      SplitCase{u"a*b*c*d*e*", {u"a", u"b", u"c", u"d", u"e"}, 4},
-                      SplitCase{u"a*b*c*d*e*f*g", {u"a", u"b", u"c", u"d", u"e"}, 4},
-                      SplitCase{u"a**c*", {u"a"}, 0}, SplitCase{u"a*b**d*", {u"a", u"b"}, 1},
-                      SplitCase{u"*b*", {}, 0}, SplitCase{u"", {}, 0}));
+    ::testing::Values(SplitCase{"Plain", u"fpol", {u"fpol"}, 0}, SplitCase{"FinalStarOnly", u"fpol*", {u"fpol"}, 0},
+                      SplitCase{"OneParameter", u"fpol*Monsieur*", {u"fpol", u"Monsieur"}, 1},
+                      SplitCase{"UnclosedParameter", u"fpol*Monsieur", {u"fpol", u"Monsieur"}, 1},
+                      SplitCase{"FourParameters", u"a*b*c*d*e*", {u"a", u"b", u"c", u"d", u"e"}, 4},
+                      SplitCase{"FieldsAfterTheFifthIgnored", u"a*b*c*d*e*f*g", {u"a", u"b", u"c", u"d", u"e"}, 4},
+                      SplitCase{"EmptyFirstParameter", u"a**c*", {u"a"}, 0}, SplitCase{"EmptySecondParameter", u"a*b**d*", {u"a", u"b"}, 1},
+                      SplitCase{"EmptyAbbreviation", u"*b*", {}, 0}, SplitCase{"EmptyWord", u"", {}, 0}),
+    testing::CaseName{});
 
 }  // namespace
 }  // namespace calmirande

@@ -14,6 +14,7 @@ using namespace std::string_literals;
 struct StoredCase {
     std::u16string text;
     std::u16string stored;
+    friend void PrintTo(const StoredCase& c, std::ostream* os) { *os << '"' << utf16ToUtf8(c.stored) << '"'; }
 };
 
 class EncodeStoredText : public ::testing::TestWithParam<StoredCase> {};
@@ -60,6 +61,7 @@ struct ReaderCase {
     const char* name;
     std::string bytes;
     Records records;
+    friend void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ListReader : public ::testing::TestWithParam<ReaderCase> {};

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 namespace calmirande {
 namespace {
 
 struct LowerCase {
+    const char* name;
     std::u16string in;
     std::u16string out;
+    friend void PrintTo(const LowerCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LowerCaseSeam : public ::testing::TestWithParam<LowerCase> {};
@@ -16,11 +20,12 @@ TEST_P(LowerCaseSeam, FoldsOneUnitToOneUnit) { EXPECT_EQ(toLowerCase(GetParam().
 
 INSTANTIATE_TEST_SUITE_P(
     Text, LowerCaseSeam,
-    ::testing::Values(LowerCase{u"BJR", u"bjr"}, LowerCase{u"Fpol*Monsieur*", u"fpol*monsieur*"},
-                      LowerCase{u"ÉCOLE ÀÇÈÊÎÔÛÙ", u"école àçèêîôûù"}, LowerCase{u"ŒUVRE Ÿ", u"œuvre ÿ"},
-                      LowerCase{u"ĀĂĄĆ", u"āăąć"}, LowerCase{u"ΣΑΒ", u"σαβ"}, LowerCase{u"ДОМ", u"дом"},
-                      LowerCase{u"İ", u"i"}, LowerCase{u"ß0-9_*@[`{", u"ß0-9_*@[`{"},
-                      LowerCase{u"\U0001F600", u"\U0001F600"}, LowerCase{u"", u""}));
+    ::testing::Values(LowerCase{"Ascii", u"BJR", u"bjr"}, LowerCase{"StarsAndCase", u"Fpol*Monsieur*", u"fpol*monsieur*"},
+                      LowerCase{"FrenchAccents", u"ÉCOLE ÀÇÈÊÎÔÛÙ", u"école àçèêîôûù"}, LowerCase{"Ligature", u"ŒUVRE Ÿ", u"œuvre ÿ"},
+                      LowerCase{"LatinExtended", u"ĀĂĄĆ", u"āăąć"}, LowerCase{"Greek", u"ΣΑΒ", u"σαβ"}, LowerCase{"Cyrillic", u"ДОМ", u"дом"},
+                      LowerCase{"DottedCapitalI", u"İ", u"i"}, LowerCase{"NoCaseUnchanged", u"ß0-9_*@[`{", u"ß0-9_*@[`{"},
+                      LowerCase{"OutsideTheBmpUnchanged", u"\U0001F600", u"\U0001F600"}, LowerCase{"Empty", u"", u""}),
+    testing::CaseName{});
 
 }  // namespace
 }  // namespace calmirande
