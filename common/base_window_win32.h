@@ -1,0 +1,116 @@
+#pragma once
+// The one window-procedure trampoline of the program. A window class that
+// derives from BaseWindow<T> gets `this` bound to its HWND at WM_NCCREATE
+// (from lpCreateParams, kept in GWLP_USERDATA) and every later message
+// forwarded to T::handleMessage. Nothing throws out of a window procedure:
+// an exception there becomes DefWindowProcW's answer.
+//
+// The HWND is owned by the object (UniqueWindow): destroying the object
+// destroys the window. WM_NCDESTROY unbinds it, so a window destroyed by the
+// system first never calls into a dead object.
+
+#include <windows.h>
+
+#include "common/unique_handle_win32.h"
+
+namespace calmirande {
+
+template <typename T>
+class BaseWindow {
+public:
+    BaseWindow() = default;
+    BaseWindow(const BaseWindow&) = delete;
+    BaseWindow& operator=(const BaseWindow&) = delete;
+    virtual ~BaseWindow() = default;
+
+    HWND hwnd() const noexcept { return window_.get(); }
+
+protected:
+    // Registers the class once per process (later calls find it registered).
+    static bool registerClass(HINSTANCE instance, const wchar_t* className, UINT style = 0,
+                              HBRUSH background = nullptr) noexcept {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = style;
+        wc.lpfnWndProc = &BaseWindow::windowProcedure;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = background;
+        wc.lpszClassName = className;
+        return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }
+
+    // Creates the window bound to this object; false when creation fails.
+    bool create(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y, int width,
+                int height, HWND parent, HMENU menuOrId, HINSTANCE instance) noexcept {
+        const HWND created = ::CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent,
+                                               menuOrId, instance, this);
+        if (created && !window_) window_.reset(created);
+        return created != nullptr;
+    }
+
+    LRESULT defaultHandling(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        return ::DefWindowProcW(hwnd(), message, wParam, lParam);
+    }
+
+private:
+    static LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        T* self = nullptr;
+        if (message == WM_NCCREATE) {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            self = static_cast<T*>(static_cast<BaseWindow*>(create->lpCreateParams));
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<BaseWindow*>(self)));
+            self->window_.reset(hwnd);
+        } else {
+            self = static_cast<T*>(reinterpret_cast<BaseWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+        }
+        if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        if (message == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->window_.release();  // the system is destroying it already
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        try {
+            return self->handleMessage(message, wParam, lParam);
+        } catch (...) {
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+    }
+
+    UniqueWindow window_;
+};
+
+// Replaces a control's window procedure and remembers the previous one, for
+// controls whose messages the program watches (subclassing). Restores the
+// previous procedure when destroyed, if the control still exists.
+class ControlSubclass {
+public:
+    ControlSubclass() = default;
+    ControlSubclass(HWND control, WNDPROC procedure, void* owner) noexcept : control_(control) {
+        ::SetPropW(control, L"CalmirandeOwner", owner);
+        previous_ = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+    }
+    ~ControlSubclass() {
+        if (control_ && ::IsWindow(control_)) {
+            ::SetWindowLongPtrW(control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+            ::RemovePropW(control_, L"CalmirandeOwner");
+        }
+    }
+    ControlSubclass(const ControlSubclass&) = delete;
+    ControlSubclass& operator=(const ControlSubclass&) = delete;
+
+    template <typename Owner>
+    static Owner* ownerOf(HWND control) noexcept {
+        return static_cast<Owner*>(::GetPropW(control, L"CalmirandeOwner"));
+    }
+    LRESULT callPrevious(HWND control, UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
+        return ::CallWindowProcW(previous_, control, message, wParam, lParam);
+    }
+
+private:
+    HWND control_ = nullptr;  // we don't own it: its parent window does
+    WNDPROC previous_ = nullptr;
+};
+
+}  // namespace calmirande
