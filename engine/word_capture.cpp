@@ -1,0 +1,107 @@
+#include "engine/word_capture.h"
+
+#include <algorithm>
+
+namespace calmirande {
+namespace {
+
+constexpr std::uint32_t kVkBack = 0x08;
+constexpr std::uint32_t kVkTab = 0x09;
+constexpr std::uint32_t kVkReturn = 0x0D;
+constexpr std::uint32_t kVkSpace = 0x20;
+constexpr char16_t kStar = u'*';
+
+bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+}  // namespace
+
+WordCapture::WordCapture() { typedWord_.reserve(MaxTypedWordLength); }
+
+void WordCapture::replayDeadKeys(KeyTranslator& translator) {
+    // Only the translator's dead-key state matters here, not the results.
+    for (std::size_t i = 0; i < deadKeys_.count; ++i) {
+        const DeadKeyRecord& record = deadKeys_.slots[i];
+        translator.translate(record.vkCode, record.scanCode, record.keyState);
+    }
+}
+
+void WordCapture::append(const Translation& translation) {
+    const auto length = static_cast<std::size_t>(std::min(translation.result, 4));
+    if (typedWord_.size() + length > MaxTypedWordLength) {
+        typedWord_.clear();  // not a word any more: start afresh
+        return;
+    }
+    typedWord_.append(translation.units.data(), length);
+}
+
+CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bool listActive,
+                                  KeyTranslator& translator) {
+    CaptureEffects effects;
+    const bool keyDown = event.message == WmKeyDown || event.message == WmSysKeyDown;
+    if (!captureAllowed || !listActive || event.nCode != HcAction || !keyDown || (event.flags & LlkhfInjected)) {
+        return effects;
+    }
+    effects.processed = true;
+
+    const KeyboardState state = translator.readKeyboardState();
+    const Translation translation = translator.translate(event.vkCode, event.scanCode, state);
+
+    if (translation.result < 0) {
+        deadKeys_.deadKeyPending = true;
+        if (deadKeys_.count < MaxDeadKeys) {
+            deadKeys_.slots[deadKeys_.count] = {event.vkCode, event.scanCode, state};
+            for (int repeat = 0; repeat < 4; ++repeat) {
+                if (translator.translate(event.vkCode, event.scanCode, state).result != -1) break;
+            }
+            replayDeadKeys(translator);
+            ++deadKeys_.count;
+        }
+    } else if (translation.result > 0) {
+        if (translation.units[0] > 0x1F) {
+            append(translation);
+            if (deadKeys_.deadKeyPending) {
+                deadKeys_.deadKeyPending = false;
+                replayDeadKeys(translator);
+                deadKeys_.count = 0;
+            }
+        }
+        // A control character (Backspace, Tab, Enter, Escape, Ctrl+letter)
+        // neither adds to the word nor ends the dead-key sequence.
+    } else {
+        typedWord_.clear();  // Shift, arrows, function keys...: the word is broken
+    }
+
+    if (event.vkCode == kVkBack && !typedWord_.empty()) {
+        // One character: a surrogate pair goes as a whole, as in an edit control.
+        const std::size_t size = typedWord_.size();
+        const bool pair = size >= 2 && isLowSurrogate(typedWord_[size - 1]) && isHighSurrogate(typedWord_[size - 2]);
+        typedWord_.resize(size - (pair ? 2 : 1));
+    }
+
+    if (event.vkCode == kVkSpace || event.vkCode == kVkTab || event.vkCode == kVkReturn) {
+        // Space's own character was appended above; Tab's and Enter's were not.
+        std::u16string_view word = typedWord_;
+        if (event.vkCode == kVkSpace && !word.empty()) word.remove_suffix(1);
+        const std::size_t star = word.find(kStar);
+        if (star == std::u16string_view::npos || word.back() == kStar) {
+            effects.expansion = CompletedWord{std::u16string(word), event.vkCode};
+            typedWord_.clear();
+        } else if (event.vkCode != kVkSpace) {
+            typedWord_.clear();  // Tab or Enter abandons a parameter being typed
+        }
+        // Space inside a parameter stays in it: parameters may hold spaces.
+    }
+
+    const std::u16string_view typed = typedWord_;
+    effects.aidWord = typed.substr(0, typed.find(kStar));
+    return effects;
+}
+
+bool WordCapture::onMouse(int nCode, std::uint32_t message) {
+    if (nCode != HcAction || message == WmMouseMove || message == WmNcMouseMove) return false;
+    typedWord_.clear();
+    return true;
+}
+
+}  // namespace calmirande

@@ -1,0 +1,103 @@
+#pragma once
+// Capture of the word being typed, from the keys the low-level keyboard hook
+// sees, apart from Windows: the hook turns its event into a KeyEvent, hands it
+// to WordCapture::onKey with the platform's key translation behind
+// KeyTranslator, and carries out the returned effects (start an expansion,
+// update the writing aid). Main thread only: the hooks run there.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace calmirande {
+
+// Hook codes and messages, as Windows numbers them.
+inline constexpr int HcAction = 0;
+inline constexpr std::uint32_t WmKeyDown = 0x0100;
+inline constexpr std::uint32_t WmSysKeyDown = 0x0104;
+inline constexpr std::uint32_t WmMouseMove = 0x0200;
+inline constexpr std::uint32_t WmNcMouseMove = 0x00A0;
+inline constexpr std::uint32_t LlkhfInjected = 0x10;
+
+// The longest TypedWord kept. Far beyond any abbreviation with its four
+// parameters; a longer run of characters is not a word to expand, and the
+// bound keeps the hook from allocating: the room is reserved once.
+inline constexpr std::size_t MaxTypedWordLength = 1024;
+
+struct KeyEvent {
+    int nCode = HcAction;
+    std::uint32_t message = WmKeyDown;
+    std::uint32_t vkCode = 0;
+    std::uint32_t scanCode = 0;
+    std::uint32_t flags = 0;
+};
+
+using KeyboardState = std::array<std::uint8_t, 256>;
+
+// What ToUnicode said: -1 for a dead key, 0 for no character, or the number
+// of UTF-16 units written to `units`.
+struct Translation {
+    int result = 0;
+    std::array<char16_t, 4> units{};
+};
+
+// The platform's key translation. Each call may change the translator's
+// dead-key state, which is why the capture repeats and replays dead keys.
+class KeyTranslator {
+public:
+    virtual ~KeyTranslator() = default;
+    virtual KeyboardState readKeyboardState() = 0;
+    virtual Translation translate(std::uint32_t vkCode, std::uint32_t scanCode, const KeyboardState& state) = 0;
+};
+
+struct DeadKeyRecord {
+    std::uint32_t vkCode = 0;
+    std::uint32_t scanCode = 0;
+    KeyboardState keyState{};
+};
+
+inline constexpr std::size_t MaxDeadKeys = 4;
+
+struct DeadKeyQueue {
+    std::array<DeadKeyRecord, MaxDeadKeys> slots{};
+    std::size_t count = 0;
+    bool deadKeyPending = false;
+};
+
+// A word ended by Space, Tab or Enter, to hand to an expansion worker.
+struct CompletedWord {
+    std::u16string word;
+    std::uint32_t trigger = 0;
+};
+
+struct CaptureEffects {
+    bool processed = false;                 // the event passed the gate
+    std::optional<CompletedWord> expansion;  // start a worker with this word
+    std::u16string_view aidWord;            // when processed: what the writing aid shows; valid until the next event
+};
+
+class WordCapture {
+public:
+    WordCapture();
+
+    // `captureAllowed`: the engine is on and no expansion is typing;
+    // `listActive`: a list is active.
+    CaptureEffects onKey(const KeyEvent& event, bool captureAllowed, bool listActive, KeyTranslator& translator);
+    // True when the writing aid must be hidden (a click or a wheel turn).
+    bool onMouse(int nCode, std::uint32_t message);
+
+    const std::u16string& typedWord() const { return typedWord_; }
+    const DeadKeyQueue& deadKeys() const { return deadKeys_; }
+
+private:
+    void replayDeadKeys(KeyTranslator& translator);
+    void append(const Translation& translation);
+
+    std::u16string typedWord_;  // TypedWord
+    DeadKeyQueue deadKeys_;
+};
+
+}  // namespace calmirande

@@ -1,0 +1,373 @@
+#include "engine/word_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "test_support.h"
+
+namespace calmirande {
+namespace {
+
+constexpr std::uint32_t VkBack = 0x08, VkTab = 0x09, VkReturn = 0x0D, VkShift = 0x10, VkEscape = 0x1B,
+                        VkSpace = 0x20, VkLeft = 0x25, VkHome = 0x24, VkDelete = 0x2E, VkF5 = 0x74,
+                        VkPeriod = 0xBE, VkStar = 0xDC, VkCircumflex = 0xDD, VkDiaeresis = 0xDE;
+constexpr std::uint32_t ControlHeld = 0x1000;  // our own marker: the key with Ctrl down
+
+// A French AZERTY keyboard as ToUnicode sees it, with the one dead-key state
+// that the hook and the application share. `typeInApplication` replays what
+// the application's own TranslateMessage makes of each key afterwards, so a
+// test sees both what the hook captured and what the user got.
+class FrenchKeyboard final : public KeyTranslator {
+public:
+    KeyboardState readKeyboardState() override {
+        ++stateReads;
+        KeyboardState state{};
+        if (shift) state[VkShift] = 0x80;
+        return state;
+    }
+
+    Translation translate(std::uint32_t vk, std::uint32_t, const KeyboardState& state) override {
+        ++translations;
+        const bool shifted = state[VkShift] & 0x80;
+        Translation t;
+        if (vk == VkCircumflex || vk == VkDiaeresis) {
+            if (deadKeysAlwaysPending) return {-1, {}};
+            const char16_t accent = vk == VkCircumflex ? u'^' : u'\u00A8';
+            if (!pending) {
+                pending = accent;
+                return {-1, {}};
+            }
+            const char16_t previous = *std::exchange(pending, std::nullopt);
+            if (previous == accent) return {1, {accent}};
+            return {2, {previous, accent}};
+        }
+        if (vk & ControlHeld) return {1, {char16_t((vk & 0xFF) - 'A' + 1)}};
+        if (vk == VkBack || vk == VkTab || vk == VkReturn || vk == VkEscape) return {1, {char16_t(vk)}};
+        char16_t c = 0;
+        if (vk >= 'A' && vk <= 'Z') c = shifted ? char16_t(vk) : char16_t(vk - 'A' + 'a');
+        if (vk == VkSpace) c = u' ';
+        if (vk == VkPeriod) c = shifted ? u'/' : u';';
+        if (vk == VkStar) c = u'*';
+        if (vk == '1') c = shifted ? u'1' : u'&';
+        if (c == 0) return {0, {}};
+        if (pending) {
+            const char16_t accent = *std::exchange(pending, std::nullopt);
+            if (c == u' ') return {1, {accent}};
+            const auto composed = kCompositions.find({accent, c});
+            if (composed != kCompositions.end()) return {1, {composed->second}};
+            return {2, {accent, c}};
+        }
+        return {1, {c}};
+    }
+
+    void typeInApplication(std::uint32_t vk) {
+        const Translation t = translate(vk, 0, readKeyboardState());
+        if (t.result > 0 && t.units[0] > 0x1F) application.append(t.units.data(), std::size_t(t.result));
+    }
+
+    bool shift = false;
+    bool deadKeysAlwaysPending = false;
+    std::optional<char16_t> pending;
+    std::u16string application;
+    int stateReads = 0;
+    int translations = 0;
+
+private:
+    inline static const std::map<std::pair<char16_t, char16_t>, char16_t> kCompositions = {
+        {{u'^', u'e'}, u'ê'}, {{u'^', u'a'}, u'â'}, {{u'^', u'E'}, u'Ê'}, {{u'\u00A8', u'e'}, u'ë'},
+        {{u'\u00A8', u'i'}, u'ï'}};
+};
+
+class Capture : public ::testing::Test {
+protected:
+    // Presses one key as the user would: the hook sees it first, then the
+    // application (when the hook let it through, which it always does).
+    CaptureEffects press(std::uint32_t vk, std::uint32_t flags = 0, std::uint32_t message = WmKeyDown) {
+        KeyEvent event{HcAction, message, vk, 0, flags};
+        CaptureEffects effects = capture.onKey(event, captureAllowed, listActive, keyboard);
+        if (message == WmKeyDown || message == WmSysKeyDown) keyboard.typeInApplication(vk);
+        if (effects.expansion) expansions.push_back(*effects.expansion);
+        if (effects.processed) aidWords.emplace_back(effects.aidWord);
+        return effects;
+    }
+    void type(std::string_view keys) {
+        for (char key : keys) {
+            if (key == ' ') press(VkSpace);
+            else if (key == '*') press(VkStar);
+            else if (key == '.') press(VkPeriod);
+            else if (key >= 'A' && key <= 'Z') {
+                press(VkShift);
+                keyboard.shift = true;
+                press(std::uint32_t(key));
+                keyboard.shift = false;
+            } else press(std::uint32_t(key - 'a' + 'A'));
+        }
+    }
+
+    WordCapture capture;
+    FrenchKeyboard keyboard;
+    bool captureAllowed = true;
+    bool listActive = true;
+    std::vector<CompletedWord> expansions;
+    std::vector<std::u16string> aidWords;
+};
+
+struct WordEndCase {
+    const char* name;
+    std::string typed;
+    std::uint32_t endKey;
+    std::optional<std::u16string> handedOver;  // nothing: no expansion starts
+    std::u16string typedAfter;
+    friend void PrintTo(const WordEndCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CaptureWordEnd : public Capture, public ::testing::WithParamInterface<WordEndCase> {};
+
+TEST_P(CaptureWordEnd, HandsOverTheWordOrKeepsCapturing) {
+    const WordEndCase& c = GetParam();
+    type(c.typed);
+    const CaptureEffects effects = press(c.endKey);
+    if (c.handedOver) {
+        ASSERT_TRUE(effects.expansion);
+        EXPECT_EQ(effects.expansion->word, *c.handedOver);
+        EXPECT_EQ(effects.expansion->trigger, c.endKey);
+    } else {
+        EXPECT_FALSE(effects.expansion);
+    }
+    EXPECT_EQ(capture.typedWord(), c.typedAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, CaptureWordEnd,
+    ::testing::Values(
+        WordEndCase{"Space", "am", VkSpace, u"am", u""},
+        WordEndCase{"Tab", "am", VkTab, u"am", u""},
+        WordEndCase{"Enter", "am", VkReturn, u"am", u""},
+        WordEndCase{"ParameterWithSpaces", "fpol*monsieur le directeur*", VkSpace, u"fpol*monsieur le directeur*", u""},
+        WordEndCase{"SpaceRightAfterStar", "fpol*", VkSpace, u"fpol*", u""},
+        WordEndCase{"TabInsideParameterAbandons", "fpol*mon", VkTab, std::nullopt, u""},
+        WordEndCase{"EnterInsideParameterAbandons", "fpol*mon", VkReturn, std::nullopt, u""},
+        WordEndCase{"SpaceInsideParameterStays", "fpol*mon", VkSpace, std::nullopt, u"fpol*mon "},
+        WordEndCase{"PunctuationIsPartOfTheWord", "am.", VkSpace, u"am;", u""},
+        WordEndCase{"NothingCaptured", "", VkSpace, u"", u""},
+        WordEndCase{"CapitalAtStartStays", "Am", VkSpace, u"Am", u""},
+        WordEndCase{"ShiftInsideWordRestarts", "aM", VkSpace, u"M", u""},
+        WordEndCase{"ShiftInsideParameterRestartsAtTheLetter", "fpol*monsieur Dupont*", VkSpace, u"Dupont*", u""}),
+    testing::CaseName{});
+
+TEST_F(Capture, HeldSpaceStartsOneExpansionPerRepeat) {
+    type("am");
+    press(VkSpace);
+    press(VkSpace);
+    press(VkSpace);
+    ASSERT_EQ(expansions.size(), 3u);
+    EXPECT_EQ(expansions[0].word, u"am");
+    EXPECT_EQ(expansions[1].word, u"");
+    EXPECT_EQ(expansions[2].word, u"");
+}
+
+TEST_F(Capture, BackspaceDropsOneCharacterPerRepeat) {
+    type("abc");
+    press(VkBack);
+    EXPECT_EQ(capture.typedWord(), u"ab");
+    press(VkBack);
+    press(VkBack);
+    press(VkBack);
+    EXPECT_EQ(capture.typedWord(), u"");
+    type("am");
+    press(VkSpace);
+    EXPECT_EQ(expansions.back().word, u"am");
+}
+
+struct KeyCase {
+    const char* name;
+    std::uint32_t vk;
+    bool empties;
+    friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CaptureOtherKeys : public Capture, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(CaptureOtherKeys, KeysWithoutCharacterEmptyTheWordControlCharactersDoNot) {
+    type("ab");
+    const CaptureEffects effects = press(GetParam().vk);
+    EXPECT_TRUE(effects.processed);
+    EXPECT_FALSE(effects.expansion);
+    EXPECT_EQ(capture.typedWord(), GetParam().empties ? u"" : u"ab");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, CaptureOtherKeys,
+                         ::testing::Values(KeyCase{"Shift", VkShift, true}, KeyCase{"Left", VkLeft, true},
+                                           KeyCase{"Home", VkHome, true}, KeyCase{"Delete", VkDelete, true},
+                                           KeyCase{"F5", VkF5, true}, KeyCase{"Escape", VkEscape, false},
+                                           KeyCase{"CtrlC", ControlHeld | 'C', false}),
+                         testing::CaseName{});
+
+struct GateCase {
+    const char* name;
+    bool captureAllowed;
+    bool listActive;
+    int nCode;
+    std::uint32_t message;
+    std::uint32_t flags;
+    bool processed;
+    friend void PrintTo(const GateCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CaptureGate : public Capture, public ::testing::WithParamInterface<GateCase> {};
+
+TEST_P(CaptureGate, OnlyKeyPressesOfTheUserWhileOnAreCaptured) {
+    const GateCase& c = GetParam();
+    type("ab");
+    captureAllowed = c.captureAllowed;
+    listActive = c.listActive;
+    const int reads = keyboard.stateReads;
+    const CaptureEffects effects =
+        capture.onKey({c.nCode, c.message, VkSpace, 0, c.flags}, captureAllowed, listActive, keyboard);
+    EXPECT_EQ(effects.processed, c.processed);
+    EXPECT_EQ(effects.expansion.has_value(), c.processed);
+    EXPECT_EQ(keyboard.stateReads, reads + (c.processed ? 1 : 0));
+    EXPECT_EQ(capture.typedWord(), c.processed ? u"" : u"ab");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, CaptureGate,
+    ::testing::Values(GateCase{"KeyDown", true, true, HcAction, WmKeyDown, 0, true},
+                      GateCase{"SysKeyDown", true, true, HcAction, WmSysKeyDown, 0, true},
+                      GateCase{"KeyUp", true, true, HcAction, 0x0101, 0, false},
+                      GateCase{"SysKeyUp", true, true, HcAction, 0x0105, 0, false},
+                      GateCase{"Injected", true, true, HcAction, WmKeyDown, LlkhfInjected, false},
+                      GateCase{"InjectedWithOtherFlags", true, true, HcAction, WmKeyDown, LlkhfInjected | 0x01, false},
+                      GateCase{"ExtendedKeyFlagIsFine", true, true, HcAction, WmKeyDown, 0x01, true},
+                      GateCase{"EngineOff", false, true, HcAction, WmKeyDown, 0, false},
+                      GateCase{"NoActiveList", true, false, HcAction, WmKeyDown, 0, false},
+                      GateCase{"NotAnAction", true, true, 3, WmKeyDown, 0, false}),
+    testing::CaseName{});
+
+TEST_F(Capture, AidWordIsTheAbbreviationPart) {
+    type("fpol*mon");
+    EXPECT_EQ(aidWords.back(), u"fpol");
+    press(VkSpace);
+    EXPECT_EQ(aidWords.back(), u"fpol");
+    type("a");
+    EXPECT_EQ(aidWords.back(), u"fpol");
+    press(VkStar);
+    press(VkSpace);
+    EXPECT_EQ(aidWords.back(), u"");
+    type("b");
+    EXPECT_EQ(aidWords.back(), u"b");
+}
+
+TEST_F(Capture, ClicksAndWheelEmptyTheWordMovesDoNot) {
+    type("ab");
+    EXPECT_FALSE(capture.onMouse(HcAction, WmMouseMove));
+    EXPECT_FALSE(capture.onMouse(HcAction, WmNcMouseMove));
+    EXPECT_FALSE(capture.onMouse(1, 0x0201));
+    EXPECT_EQ(capture.typedWord(), u"ab");
+    for (std::uint32_t message : {0x0201u, 0x0202u, 0x0204u, 0x0207u, 0x020Au, 0x020Bu, 0x020Eu}) {
+        type("ab");
+        EXPECT_TRUE(capture.onMouse(HcAction, message)) << message;
+        EXPECT_EQ(capture.typedWord(), u"");
+    }
+    // Whether the engine is on or not.
+    type("ab");
+    captureAllowed = false;
+    EXPECT_TRUE(capture.onMouse(HcAction, 0x0201));
+    EXPECT_EQ(capture.typedWord(), u"");
+}
+
+TEST_F(Capture, VeryLongRunOfCharactersIsNoWord) {
+    for (std::size_t i = 0; i < MaxTypedWordLength; ++i) press('A');
+    EXPECT_EQ(capture.typedWord().size(), MaxTypedWordLength);
+    press('A');
+    EXPECT_EQ(capture.typedWord(), u"");
+    type("am");
+    press(VkSpace);
+    EXPECT_EQ(expansions.back().word, u"am");
+}
+
+struct DeadKeyCase {
+    const char* name;
+    std::vector<std::uint32_t> keys;
+    std::u16string captured;  // TypedWord afterwards
+    friend void PrintTo(const DeadKeyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CaptureDeadKeys : public Capture, public ::testing::WithParamInterface<DeadKeyCase> {};
+
+// The hook's own translations must leave the accent to the application: what
+// the hook captures and what the user sees in the application agree.
+TEST_P(CaptureDeadKeys, CapturesWhatTheApplicationTypes) {
+    for (std::uint32_t vk : GetParam().keys) {
+        if (vk == VkShift) {
+            keyboard.shift = !keyboard.shift;
+            continue;
+        }
+        press(vk);
+    }
+    EXPECT_EQ(capture.typedWord(), GetParam().captured);
+    EXPECT_EQ(keyboard.application, GetParam().captured);
+    EXPECT_EQ(capture.deadKeys().count, 0u);
+    EXPECT_FALSE(capture.deadKeys().deadKeyPending);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, CaptureDeadKeys,
+    ::testing::Values(DeadKeyCase{"CircumflexE", {'F', VkCircumflex, 'E', 'T', 'E'}, u"fête"},
+                      DeadKeyCase{"CapitalCircumflexE", {VkCircumflex, VkShift, 'E', VkShift}, u"Ê"},
+                      DeadKeyCase{"DiaeresisI", {'N', 'A', VkDiaeresis, 'I', 'F'}, u"naïf"},
+                      DeadKeyCase{"NoCombination", {VkCircumflex, 'Z'}, u"^z"},
+                      DeadKeyCase{"TwoAccentsInOneWord", {VkCircumflex, 'A', VkCircumflex, 'E'}, u"âê"},
+                      DeadKeyCase{"SameDeadKeyTwice", {VkCircumflex, VkCircumflex}, u"^"},
+                      DeadKeyCase{"TwoDifferentDeadKeys", {VkCircumflex, VkDiaeresis}, u"^\u00A8"}),
+    testing::CaseName{});
+
+TEST_F(Capture, CircumflexThenSpaceTypesTheAccentAndEndsTheWord) {
+    type("ab");
+    press(VkCircumflex);
+    const CaptureEffects effects = press(VkSpace);
+    EXPECT_EQ(keyboard.application, u"ab^");
+    // The accent took the place of the space's character: the word is what
+    // stood before it.
+    ASSERT_TRUE(effects.expansion);
+    EXPECT_EQ(effects.expansion->word, u"ab");
+}
+
+TEST_F(Capture, DeadKeyAddsNothingAndControlKeysKeepItPending) {
+    type("ab");
+    press(VkCircumflex);
+    EXPECT_EQ(capture.typedWord(), u"ab");
+    EXPECT_TRUE(capture.deadKeys().deadKeyPending);
+    EXPECT_EQ(capture.deadKeys().count, 1u);
+    press(VkEscape);
+    EXPECT_TRUE(capture.deadKeys().deadKeyPending);
+    EXPECT_EQ(capture.deadKeys().count, 1u);
+}
+
+TEST_F(Capture, FifthDeadKeyIsNotRecorded) {
+    keyboard.deadKeysAlwaysPending = true;
+    for (int i = 0; i < 4; ++i) press(VkCircumflex);
+    EXPECT_EQ(capture.deadKeys().count, 4u);
+    const int before = keyboard.translations;
+    press(VkCircumflex);
+    EXPECT_EQ(capture.deadKeys().count, 4u);
+    // The fifth is translated once by the hook (and once by the application):
+    // no repeat and no replay.
+    EXPECT_EQ(keyboard.translations, before + 2);
+}
+
+TEST_F(Capture, DeadKeyRepeatsUntilTranslatedAndReplaysEarlierRecords) {
+    keyboard.deadKeysAlwaysPending = true;
+    press(VkCircumflex);  // 1 + 4 repeats (all -1) + 0 replays
+    EXPECT_EQ(keyboard.translations, 5 + 1);
+    const int before = keyboard.translations;
+    press(VkDiaeresis);  // 1 + 4 repeats + 1 replay of the first record
+    EXPECT_EQ(keyboard.translations, before + 6 + 1);
+    EXPECT_EQ(capture.deadKeys().slots[0].vkCode, VkCircumflex);
+    EXPECT_EQ(capture.deadKeys().slots[1].vkCode, VkDiaeresis);
+}
+
+}  // namespace
+}  // namespace calmirande
