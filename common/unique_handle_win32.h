@@ -50,6 +50,7 @@ inline void deleteFont(HFONT h) noexcept { ::DeleteObject(h); }
 inline void destroyMenu(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void destroyIcon(HICON h) noexcept { ::DestroyIcon(h); }
 inline void unhook(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
+inline void findClose(HANDLE h) noexcept { ::FindClose(h); }
 }  // namespace handle_detail
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, handle_detail::closeKernel>;
@@ -59,6 +60,7 @@ using UniqueFont = UniqueHandle<HFONT, handle_detail::deleteFont>;
 using UniqueMenu = UniqueHandle<HMENU, handle_detail::destroyMenu>;
 using UniqueIcon = UniqueHandle<HICON, handle_detail::destroyIcon>;
 using UniqueHook = UniqueHandle<HHOOK, handle_detail::unhook>;
+using UniqueFindHandle = UniqueHandle<HANDLE, handle_detail::findClose, handle_detail::invalidFile>;
 
 // Raises the system timer resolution to 1 ms for the scope's lifetime.
 class TimerResolutionScope {

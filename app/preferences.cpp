@@ -1,0 +1,97 @@
+#include "app/preferences.h"
+
+#include <array>
+#include <charconv>
+
+#include "common/text.h"
+
+namespace calmirande {
+namespace {
+
+std::string_view skipByteOrderMark(std::string_view bytes) {
+    static constexpr std::array<std::string_view, 3> marks = {
+        std::string_view("\xEF\xBB\xBF", 3), std::string_view("\xFF\xFE", 2), std::string_view("\xFE\xFF", 2)};
+    for (std::string_view mark : marks) {
+        if (bytes.substr(0, mark.size()) == mark) return bytes.substr(mark.size());
+    }
+    return bytes;
+}
+
+// Takes one line off the front of `rest`, its terminator included.
+std::string_view takeLine(std::string_view& rest) {
+    std::size_t end = 0;
+    while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n' && rest[end] != '\0') ++end;
+    const std::string_view line = rest.substr(0, end);
+    std::size_t after = end;
+    if (after < rest.size()) {
+        const bool crlf = rest[after] == '\r' && after + 1 < rest.size() && rest[after + 1] == '\n';
+        after += crlf ? 2 : 1;
+    }
+    rest.remove_prefix(after);
+    return line;
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+}  // namespace
+
+std::int32_t parsePreferenceInteger(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    unsigned base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i < text.size() && text[i] == '%') {
+        base = 2;
+        ++i;
+    }
+    // Unsigned arithmetic wraps modulo 2^32, which is exactly "keep the low
+    // 32 bits" however many digits follow, and never overflows.
+    std::uint32_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = digitValue(text[i]);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base) break;
+        value = value * base + static_cast<std::uint32_t>(digit);
+    }
+    if (negative) value = 0u - value;
+    return static_cast<std::int32_t>(value);
+}
+
+Preferences parsePreferences(std::string_view bytes) {
+    std::string_view rest = skipByteOrderMark(bytes);
+    Preferences preferences;
+    preferences.activeListFile = utf8ToUtf16(takeLine(rest));
+    preferences.writingAidEnabled = parsePreferenceInteger(takeLine(rest));
+    return preferences;
+}
+
+std::string serializePreferences(std::u16string_view activeListFile, std::int32_t writingAidEnabled) {
+    std::string bytes("\xEF\xBB\xBF");
+    appendUtf16AsUtf8(activeListFile, bytes);
+    bytes.append("\r\n");
+    std::array<char, 16> digits{};
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), writingAidEnabled);
+    bytes.append(digits.data(), written.ptr);
+    return bytes;
+}
+
+Preferences loadPreferences(FileStore& files) {
+    const std::optional<std::string> bytes = files.readFile(std::u16string(PreferencesFileName));
+    if (!bytes) return {};
+    return parsePreferences(*bytes);
+}
+
+bool savePreferences(FileStore& files, std::u16string_view activeListFile, std::int32_t writingAidEnabled) {
+    return files.replaceFile(std::u16string(PreferencesFileName),
+                             serializePreferences(activeListFile, writingAidEnabled));
+}
+
+}  // namespace calmirande
