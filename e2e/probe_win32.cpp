@@ -22,6 +22,20 @@
 //       the first one, on WM_CLOSE, or after T ms in all.
 //   foreground [--out FILE]
 //       Prints the class and title of the foreground window and of its focus.
+//   window --class C
+//       Prints the state of the first top-level window of class C, one
+//       "name value" a line: visible, rect (left top right bottom), topmost,
+//       layered, alpha (-1 when not layered with LWA_ALPHA), pid. Exit 4 when
+//       there is none, 6 when it exists but is hidden (so a script can poll
+//       for "shown" with the exit code alone).
+//   close-window --class C
+//       Posts WM_CLOSE to the first top-level window of class C (how the
+//       tests end the program, which has no tray menu to quit from yet).
+//   wait-idle --class C [--timeout-ms T]
+//       Waits until the process owning the first top-level window of class C
+//       waits for input in its message loop with nothing pending
+//       (WaitForInputIdle): by then the program has installed its hooks and
+//       loaded its list. Exit 0 idle, 4 no window, 5 timed out.
 //
 // Sequence files, one message a line, code in upper-case hex:
 //   KEYDOWN 25
@@ -59,6 +73,7 @@ constexpr int ExitLoadFailed = 2;
 constexpr int ExitUnknownWord = 3;
 constexpr int ExitNoWindow = 4;
 constexpr int ExitFailure = 5;
+constexpr int ExitHidden = 6;
 
 using calmirande::UniqueWindow;
 
@@ -229,6 +244,60 @@ int runForeground(const Options& options) {
     return ExitOk;
 }
 
+// ---------------------------------------------------------------- window, close-window, wait-idle
+
+HWND findTopLevel(const Options& options) {
+    const auto className = options.get(L"class");
+    return className ? FindWindowW(className->c_str(), nullptr) : nullptr;
+}
+
+int runWindow(const Options& options) {
+    if (!options.get(L"class")) return ExitUsage;
+    const HWND hwnd = findTopLevel(options);
+    if (hwnd == nullptr) {
+        printLine(L"no window of class " + *options.get(L"class"));
+        return ExitNoWindow;
+    }
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    const bool layered = (exStyle & WS_EX_LAYERED) != 0;
+    int alpha = -1;
+    BYTE alphaByte = 0;
+    DWORD flags = 0;
+    if (layered && GetLayeredWindowAttributes(hwnd, nullptr, &alphaByte, &flags) && (flags & LWA_ALPHA)) {
+        alpha = alphaByte;
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    const bool visible = IsWindowVisible(hwnd) != FALSE;
+    printLine(L"visible " + std::to_wstring(visible ? 1 : 0) + L"\nrect " + std::to_wstring(rect.left) + L" " +
+              std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) + L" " + std::to_wstring(rect.bottom) +
+              L"\ntopmost " + std::to_wstring((exStyle & WS_EX_TOPMOST) ? 1 : 0) + L"\nlayered " +
+              std::to_wstring(layered ? 1 : 0) + L"\nalpha " + std::to_wstring(alpha) + L"\npid " +
+              std::to_wstring(pid));
+    return visible ? ExitOk : ExitHidden;
+}
+
+int runCloseWindow(const Options& options) {
+    if (!options.get(L"class")) return ExitUsage;
+    const HWND hwnd = findTopLevel(options);
+    if (hwnd == nullptr) return ExitNoWindow;
+    return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? ExitOk : ExitFailure;
+}
+
+int runWaitIdle(const Options& options) {
+    if (!options.get(L"class")) return ExitUsage;
+    const HWND hwnd = findTopLevel(options);
+    if (hwnd == nullptr) return ExitNoWindow;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    calmirande::UniqueKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+    if (!process.get()) return ExitNoWindow;
+    const DWORD waited = WaitForInputIdle(process.get(), options.number(L"timeout-ms", 10000));
+    return waited == 0 ? ExitOk : ExitFailure;
+}
+
 // ---------------------------------------------------------------- record
 
 // State of the recorder. Only the process's single GUI thread touches it.
@@ -387,7 +456,10 @@ int usage() {
         L"       calmirande_e2e_probe read-notepad --out FILE\n"
         L"       calmirande_e2e_probe record --out FILE [--ready FILE] [--stall-first-ms N] [--idle-ms M] "
         L"[--timeout-ms T]\n"
-        L"       calmirande_e2e_probe foreground [--out FILE]");
+        L"       calmirande_e2e_probe foreground [--out FILE]\n"
+        L"       calmirande_e2e_probe window --class C\n"
+        L"       calmirande_e2e_probe close-window --class C\n"
+        L"       calmirande_e2e_probe wait-idle --class C [--timeout-ms T]");
     return ExitUsage;
 }
 
@@ -404,6 +476,9 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"read-notepad") rc = runReadNotepad(options);
         else if (command == L"record") rc = runRecord(options);
         else if (command == L"foreground") rc = runForeground(options);
+        else if (command == L"window") rc = runWindow(options);
+        else if (command == L"close-window") rc = runCloseWindow(options);
+        else if (command == L"wait-idle") rc = runWaitIdle(options);
         else return usage();
         if (rc == ExitUsage) return usage();
         return rc;

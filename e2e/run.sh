@@ -256,6 +256,10 @@ recorder_case recorder-stall-parameter  'fpol*Monsieur*' enter  --stall-first-ms
 recorder_case recorder-stall-tab        BJR              tab    --stall-first-ms 40
 recorder_reorder_control
 
+# The program itself, with its own hooks, in front of the same notepad.
+source "$HERE/program.sh"
+program_cases
+
 RUN_SECONDS=$(awk -v a="$RUN_START" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')
 echo "e2e: wineboot ${E2E_WINEBOOT_SECONDS}s, whole run ${RUN_SECONDS}s; artefacts in $ARTIFACTS"
 if ((FAILED)); then
