@@ -128,6 +128,8 @@ TEST(WritingAidAgreement, BenchmarkRowsGiveTheSameAnswer) {
 
 #include <benchmark/benchmark.h>
 
+#include "sample_list.h"
+
 namespace calmirande {
 namespace {
 
@@ -152,6 +154,12 @@ void aidDecision(benchmark::State& state, std::u16string_view word) {
     }
 }
 
+// The sample list's 2000 keys all begin with "ab": the widest walk.
+void BM_AidDecisionEveryRowMatches(benchmark::State& state) {
+    const WritingAidModel model(parseActiveList(bench::sampleListBytes()).aidRows);
+    for (auto _ : state) benchmark::DoNotOptimize(decideWritingAidUpdate(model, u"ab", true, 3, 17));
+}
+
 void BM_AidListViewSearchesSorted(benchmark::State& state) { listViewSearches(state, true); }
 void BM_AidMatchSorted(benchmark::State& state) { aidMatch(state, true); }
 void BM_AidListViewSearchesShuffled(benchmark::State& state) { listViewSearches(state, false); }
@@ -167,6 +175,7 @@ BENCHMARK(BM_AidMatchShuffled)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AidDecisionPerKey)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AidDecisionLongWord)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AidDecisionNoMatch)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_AidDecisionEveryRowMatches)->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace calmirande
