@@ -1,5 +1,139 @@
-#include <windows.h>
+// The program's entry point: start-up, the event loop, shutdown. Everything
+// here runs on the main thread; the only other threads are the expansion
+// workers, which see nothing of this file but the gate and the table slot.
 
-// The program's entry point. The tray, the hooks and the windows join here as
-// they are built; for now the process starts and ends cleanly.
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "app/message_box_win32.h"
+#include "app/startup.h"
+#include "common/base_window_win32.h"
+#include "common/messages.h"
+#include "common/wide_win32.h"
+#include "engine/delivery_win32.h"
+#include "engine/input_hooks_win32.h"
+#include "engine/writing_aid_win32.h"
+#include "lists/file_store_win32.h"
+#include "lists/folder_listing_win32.h"
+#include "lists/list_file.h"
+
+namespace calmirande {
+namespace {
+
+// The hidden top-level window of the program: it keeps the message loop
+// alive and ends it when closed. (The tray icon and its menu will hang on
+// it.)
+class HiddenOwnerWindow final : public BaseWindow<HiddenOwnerWindow> {
+public:
+    bool create(HINSTANCE instance) {
+        static constexpr wchar_t kClass[] = L"Calmirande";
+        return registerClass(instance, kClass) &&
+               BaseWindow::create(WS_EX_TOOLWINDOW, kClass, L"Calmirande", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  instance);
+    }
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_DESTROY) {
+            ::PostQuitMessage(0);
+            return 0;
+        }
+        return defaultHandling(message, wParam, lParam);
+    }
+};
+
+// The hooks' view of the writing-aid strip.
+class WritingAidAdapter final : public WritingAidView {
+public:
+    WritingAidAdapter(WritingAidWindow& window, const std::int32_t& writingAidEnabled)
+        : window_(window), writingAidEnabled_(writingAidEnabled) {}
+    void update(std::u16string_view aidWord) override { window_.update(aidWord, writingAidEnabled_ != 0); }
+    void hide() override { window_.hide(); }
+
+private:
+    WritingAidWindow& window_;
+    const std::int32_t& writingAidEnabled_;
+};
+
+// Makes the loaded list the active one: the engine's table and the strip's rows.
+void activateList(AppState& state, FileStore& files, WritingAidWindow* aid) {
+    ActiveList list;
+    const OperationResult loaded = loadActiveList(files, state.activeListFile, list);
+    if (!loaded.succeeded) showMessage(loaded.message, messages::TitleInfo);
+    state.tables.publish(list.table);
+    if (aid) aid->setRows(list.aidRows);
+}
+
+#ifdef CALMIRANDE_INSTRUMENT
+// Test builds: the hook's and the deliveries' timings, for the end-to-end run.
+void writeTimings(const InputHooks& hooks) {
+    FILE* out = _wfopen(L"calmirande-timings.txt", L"w");
+    if (!out) return;
+    const HookTimings& hook = hooks.timings();
+    std::fprintf(out, "hook_samples %zu\nhook_p50_us %.2f\nhook_p99_us %.2f\nhook_max_us %.2f\n", hook.count(),
+                 hook.percentile(50), hook.percentile(99), hook.percentile(100));
+    for (const DeliveryTiming& delivery : deliveryTimings()) {
+        std::fprintf(out, "delivery_ms %.2f floor_ms %.0f\n", delivery.elapsedMs, delivery.pacingFloorMs);
+    }
+    std::fclose(out);
+}
+#endif
+
+int run(HINSTANCE instance) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
+
+    AppState state;
+    Win32FileStore files;
+    Win32FolderListing listing;
+    StartupFiles started = prepareStartupFiles(files, listing);
+    if (!started.fatalMessage.empty()) {
+        showMessage(started.fatalMessage, messages::TitleInfo);
+        return 0;
+    }
+    state.catalogue = std::move(started.catalogue);
+    state.activeListFile = std::move(started.activeListFile);
+    state.activeListIndex = started.activeListIndex;
+    state.writingAidEnabled = started.writingAidEnabled;
+
+    WritingAidWindow aidWindow;
+    const bool aidReady = aidWindow.create(instance);
+    WritingAidAdapter aidView(aidWindow, state.writingAidEnabled);
+
+    HiddenOwnerWindow owner;
+    if (!owner.create(instance)) return 0;
+
+    InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidReady ? &aidView : nullptr);
+    hooks.install(instance);
+    state.gate.setExpansionActive(true);
+
+    if (state.activeListIndex != -1) activateList(state, files, aidReady ? &aidWindow : nullptr);
+
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+
+    hooks.uninstall();
+#ifdef CALMIRANDE_INSTRUMENT
+    writeTimings(hooks);
+#endif
+    if (comReady) ::CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+}  // namespace calmirande
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    try {
+        calmirande::run(instance);
+    } catch (...) {
+        // Whatever went wrong, the program ends as it always does.
+    }
+    return 0;
+}

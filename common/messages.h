@@ -24,6 +24,11 @@ inline constexpr std::u16string_view SaveFailed = u"Impossible d'enregistrer les
 inline constexpr std::u16string_view SaveFailedEnd =
     u"ou bien il n'y a pas l'espace nécessaire pour créer ce fichier, libérer de l'espace !";
 
+inline constexpr std::u16string_view CannotCreateListsFolder =
+    u"Impossible de créer le dossier 'Listes', le programme va se terminer\rVérifier l'espace disponible !";
+inline constexpr std::u16string_view CannotCreatePreferences =
+    u"Impossible de créer le fichier 'Preferences.txt', le programme va se terminer\rVérifier l'espace disponible !";
+
 // A message about one file: the first piece, the file name (with ".dat",
 // without folder), then the other pieces, each after a carriage return.
 inline std::u16string aboutFile(std::u16string_view first, std::u16string_view fileName,

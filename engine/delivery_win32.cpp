@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -11,6 +12,33 @@ namespace calmirande {
 
 // cbSize must be the structure of this build: 48 bytes on i686.
 static_assert(sizeof(GUITHREADINFO) == (sizeof(void*) == 4 ? 48 : 72));
+
+namespace {
+
+// Written by the workers, read by the main thread at the end of a run.
+std::mutex timingsMutex;
+std::vector<DeliveryTiming> timings;
+constexpr std::size_t kMaxTimings = 1024;
+
+void recordDelivery(const ExpansionPlan& plan, const LARGE_INTEGER& start) {
+    LARGE_INTEGER end, frequency;
+    ::QueryPerformanceCounter(&end);
+    ::QueryPerformanceFrequency(&frequency);
+    DeliveryTiming timing;
+    timing.elapsedMs = static_cast<double>(end.QuadPart - start.QuadPart) * 1e3 / static_cast<double>(frequency.QuadPart);
+    for (const PlannedMessage& message : plan.messages) {
+        if (message.waitMs == CharacterWaitMs) timing.pacingFloorMs += CharacterWaitMs;
+    }
+    const std::lock_guard lock(timingsMutex);
+    if (timings.size() < kMaxTimings) timings.push_back(timing);
+}
+
+}  // namespace
+
+std::vector<DeliveryTiming> deliveryTimings() {
+    const std::lock_guard lock(timingsMutex);
+    return timings;
+}
 
 MessagePoster::Window Win32MessagePoster::focusedWindow() {
     const HWND foreground = ::GetForegroundWindow();
@@ -44,7 +72,9 @@ void startExpansionWorker(std::u16string word, std::uint32_t trigger, const Expa
                 const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
                 const TimerResolutionScope resolution;
                 Win32MessagePoster poster;
-                runExpansion(word, trigger, *table, gate, poster);
+                LARGE_INTEGER start;
+                ::QueryPerformanceCounter(&start);
+                if (const auto plan = runExpansion(word, trigger, *table, gate, poster)) recordDelivery(*plan, start);
             } catch (...) {
                 // Nothing to report to: an expansion that fails types nothing more.
             }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/expansion_worker.h"
 #include "lists/expansion_table.h"
@@ -19,6 +20,15 @@ public:
 
 // Posts `plan` now, on the calling thread, with the timer resolution raised.
 void deliverToForeground(const ExpansionPlan& plan);
+
+// How long one delivery took against its pacing floor, 5 ms for each
+// Backspace and character (n + 1 + m of them).
+struct DeliveryTiming {
+    double elapsedMs = 0;
+    double pacingFloorMs = 0;
+};
+// The deliveries of this run so far (the first 1024), in the order they ended.
+std::vector<DeliveryTiming> deliveryTimings();
 
 // Starts the short-lived worker thread of one completed word. The word is
 // handed over by value; the worker takes its table snapshot once, as it

@@ -25,13 +25,13 @@ void deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
     }
 }
 
-bool runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table, ExpansionGate& gate,
-                  MessagePoster& poster) {
-    const std::optional<ExpansionPlan> plan = planExpansion(word, trigger, table);
-    if (!plan) return false;
+std::optional<ExpansionPlan> runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table,
+                                          ExpansionGate& gate, MessagePoster& poster) {
+    std::optional<ExpansionPlan> plan = planExpansion(word, trigger, table);
+    if (!plan) return plan;
     const TypingScope typing(gate);
     deliverPlan(*plan, poster);
-    return true;
+    return plan;
 }
 
 }  // namespace calmirande

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/expansion_plan.h"
@@ -55,9 +56,10 @@ public:
 void deliverPlan(const ExpansionPlan& plan, MessagePoster& poster);
 
 // The worker's whole job. `word` is the word as it was when the worker was
-// started and `table` the snapshot taken then. Returns whether the word was
-// an abbreviation; only then is the gate closed while it types.
-bool runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table, ExpansionGate& gate,
+// started and `table` the snapshot taken then. Returns the plan delivered,
+// nothing when the word is no abbreviation; only then is the gate closed
+// while it types.
+std::optional<ExpansionPlan> runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table, ExpansionGate& gate,
                   MessagePoster& poster);
 
 }  // namespace calmirande

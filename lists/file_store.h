@@ -28,6 +28,10 @@ public:
     // then does the temporary file take the file's place. False on any
     // failure, and the old file is left as it was.
     virtual bool replaceFile(const std::u16string& path, std::string_view bytes) = 0;
+
+    // Whether anything (file or folder) has that name.
+    virtual bool exists(const std::u16string& path) = 0;
+    virtual bool createFolder(const std::u16string& path) = 0;
 };
 
 }  // namespace calmirande

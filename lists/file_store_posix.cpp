@@ -72,4 +72,13 @@ bool PosixFileStore::replaceFile(const std::u16string& path, std::string_view by
     return true;
 }
 
+bool PosixFileStore::exists(const std::u16string& path) {
+    struct stat info {};
+    return ::lstat(utf16ToUtf8(path).c_str(), &info) == 0;
+}
+
+bool PosixFileStore::createFolder(const std::u16string& path) {
+    return ::mkdir(utf16ToUtf8(path).c_str(), 0755) == 0;
+}
+
 }  // namespace calmirande

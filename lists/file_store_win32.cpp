@@ -58,4 +58,12 @@ bool Win32FileStore::replaceFile(const std::u16string& path, std::string_view by
     return true;
 }
 
+bool Win32FileStore::exists(const std::u16string& path) {
+    return ::GetFileAttributesW(toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32FileStore::createFolder(const std::u16string& path) {
+    return ::CreateDirectoryW(toWide(path).c_str(), nullptr) != 0;
+}
+
 }  // namespace calmirande

@@ -1,0 +1,26 @@
+#pragma once
+// The one process-wide record that ties the program together. Owned by the
+// entry point for the whole run; every field is written on the main thread.
+// The expansion workers see only `gate` (through its atomics) and `tables`
+// (through snapshots).
+
+#include <cstdint>
+#include <string>
+
+#include "engine/expansion_worker.h"
+#include "lists/catalogue.h"
+#include "lists/expansion_table.h"
+
+namespace calmirande {
+
+struct AppState {
+    std::u16string activeListFile;     // with ".dat"; empty when no list is active
+    std::int32_t activeListIndex = -1;  // position in the catalogue, -1 for none
+    ExpansionGate gate;                 // expansionActive, and whether an expansion is typing
+    std::int32_t writingAidEnabled = 0;
+    bool quitRequested = false;
+    ListCatalogue catalogue;
+    ExpansionTableSlot tables;  // the published ExpansionTable
+};
+
+}  // namespace calmirande

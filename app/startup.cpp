@@ -1,0 +1,45 @@
+#include "app/startup.h"
+
+#include <algorithm>
+
+#include "common/messages.h"
+#include "lists/list_file.h"
+
+namespace calmirande {
+
+StartupFiles prepareStartupFiles(FileStore& files, FolderListing& listing) {
+    StartupFiles result;
+    const std::u16string folder(ListsFolder);
+    // Anything named "Listes", even a file, counts as there: the catalogue
+    // then simply finds nothing in it.
+    if (!files.exists(folder) && !files.createFolder(folder)) {
+        result.fatalMessage = messages::CannotCreateListsFolder;
+        return result;
+    }
+
+    Preferences preferences;
+    const std::u16string preferencesPath(PreferencesFileName);
+    if (!files.exists(preferencesPath)) {
+        if (!savePreferences(files, u"", 0)) {
+            result.fatalMessage = messages::CannotCreatePreferences;
+            return result;
+        }
+        // The new file says 0, but a first run has the writing aid on.
+        preferences = {u"", 1};
+    } else {
+        preferences = loadPreferences(files);
+    }
+    result.writingAidEnabled = preferences.writingAidEnabled;
+
+    EnumeratedLists lists = enumerateLists(listing, preferences.activeListFile);
+    result.catalogue = std::move(lists.catalogue);
+    result.activeListFile = std::move(lists.activeListFile);
+    if (!result.activeListFile.empty()) {
+        const auto& names = result.catalogue.fileNames;
+        const auto found = std::find(names.begin(), names.end(), result.activeListFile);
+        if (found != names.end()) result.activeListIndex = static_cast<std::int32_t>(found - names.begin());
+    }
+    return result;
+}
+
+}  // namespace calmirande

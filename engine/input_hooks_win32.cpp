@@ -1,0 +1,96 @@
+#include "engine/input_hooks_win32.h"
+
+#include "engine/delivery_win32.h"
+
+namespace calmirande {
+namespace {
+
+// The hook procedures get no context: the one installed instance is here.
+// Written and read on the main thread only.
+InputHooks* installedHooks = nullptr;
+
+class Win32KeyTranslator final : public KeyTranslator {
+public:
+    KeyboardState readKeyboardState() override {
+        // GetKeyState first: it makes the thread's key state current before
+        // GetKeyboardState copies it (a low-level hook's thread has no input
+        // of its own).
+        ::GetKeyState(0);
+        KeyboardState state{};
+        ::GetKeyboardState(state.data());
+        return state;
+    }
+
+    Translation translate(std::uint32_t vkCode, std::uint32_t scanCode, const KeyboardState& state) override {
+        Translation translation;
+        translation.result = ::ToUnicode(vkCode, scanCode, state.data(), reinterpret_cast<LPWSTR>(translation.units.data()),
+                                         static_cast<int>(translation.units.size()), 0);
+        return translation;
+    }
+};
+
+double elapsedMicroseconds(const LARGE_INTEGER& start) {
+    LARGE_INTEGER end, frequency;
+    ::QueryPerformanceCounter(&end);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+InputHooks::InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, const std::int32_t& activeListIndex,
+                       WritingAidView* aid)
+    : gate_(gate), tables_(tables), activeListIndex_(activeListIndex), aid_(aid) {}
+
+InputHooks::~InputHooks() { uninstall(); }
+
+void InputHooks::install(HINSTANCE module) {
+    installedHooks = this;
+    keyboardHook_.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, &InputHooks::keyboardProcedure, module, 0));
+    mouseHook_.reset(::SetWindowsHookExW(WH_MOUSE_LL, &InputHooks::mouseProcedure, module, 0));
+}
+
+void InputHooks::uninstall() {
+    keyboardHook_.reset();
+    mouseHook_.reset();
+    if (installedHooks == this) installedHooks = nullptr;
+}
+
+void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
+    LARGE_INTEGER start;
+    ::QueryPerformanceCounter(&start);
+    Win32KeyTranslator translator;
+    const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags};
+    CaptureEffects effects = capture_.onKey(event, gate_.captureAllowed(), activeListIndex_ != -1, translator);
+    if (!effects.processed) return;
+    if (effects.expansion) {
+        startExpansionWorker(std::move(effects.expansion->word), effects.expansion->trigger, tables_, gate_);
+    }
+    if (aid_) aid_->update(effects.aidWord);
+    timings_.record(elapsedMicroseconds(start));
+}
+
+LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
+    InputHooks* self = installedHooks;
+    if (self && nCode == HC_ACTION) {
+        try {
+            self->onKey(nCode, wParam, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
+        } catch (...) {
+            // The key goes on to the application whatever happened here.
+        }
+    }
+    return ::CallNextHookEx(self ? self->keyboardHook_.get() : nullptr, nCode, wParam, lParam);
+}
+
+LRESULT CALLBACK InputHooks::mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
+    InputHooks* self = installedHooks;
+    if (self && self->capture_.onMouse(nCode, static_cast<std::uint32_t>(wParam)) && self->aid_) {
+        try {
+            self->aid_->hide();
+        } catch (...) {
+        }
+    }
+    return ::CallNextHookEx(self ? self->mouseHook_.get() : nullptr, nCode, wParam, lParam);
+}
+
+}  // namespace calmirande
