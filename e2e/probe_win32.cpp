@@ -36,6 +36,12 @@
 //       waits for input in its message loop with nothing pending
 //       (WaitForInputIdle): by then the program has installed its hooks and
 //       loaded its list. Exit 0 idle, 4 no window, 5 timed out.
+//   keylog --out FILE [--ready FILE] [--timeout-ms T]
+//       Installs a WH_KEYBOARD_LL hook, as the program does, and writes what
+//       it sees after T ms (default 3000): one "DOWN|UP vk scan flags unit"
+//       line per key, vk/scan/flags in hex and the ToUnicode result of the
+//       hook's own thread (the unit in hex, "dead", or "-" for no character).
+//       Shows what reaches the program's hook on this X keyboard setup.
 //
 // Sequence files, one message a line, code in upper-case hex:
 //   KEYDOWN 25
@@ -298,6 +304,57 @@ int runWaitIdle(const Options& options) {
     return waited == 0 ? ExitOk : ExitFailure;
 }
 
+// ---------------------------------------------------------------- keylog
+
+// Lines of the key log. Only the hook's thread (the main thread) touches it.
+std::string* gKeyLog = nullptr;
+
+LRESULT CALLBACK keyLogProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
+    if (nCode == HC_ACTION && gKeyLog) {
+        const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
+        char unit[16] = "-";
+        if (down) {
+            BYTE state[256];
+            GetKeyState(0);
+            GetKeyboardState(state);
+            wchar_t units[4];
+            const int result = ToUnicode(key.vkCode, key.scanCode, state, units, 4, 0);
+            if (result < 0) std::snprintf(unit, sizeof unit, "dead");
+            else if (result > 0) std::snprintf(unit, sizeof unit, "%X", static_cast<unsigned>(units[0]));
+        }
+        char line[96];
+        std::snprintf(line, sizeof line, "%s %lX %lX %lX %s\n", down ? "DOWN" : "UP", key.vkCode, key.scanCode,
+                      key.flags, unit);
+        try {
+            *gKeyLog += line;
+        } catch (...) {
+        }
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+int runKeyLog(const Options& options) {
+    const auto out = options.get(L"out");
+    if (!out) return ExitUsage;
+    std::string log;
+    gKeyLog = &log;
+    calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, keyLogProc, GetModuleHandleW(nullptr), 0));
+    if (!hook.get()) return ExitFailure;
+    if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
+    // The hook runs inside this thread's message retrieval.
+    const DWORD start = GetTickCount();
+    const DWORD timeout = options.number(L"timeout-ms", 3000);
+    MSG msg;
+    while (GetTickCount() - start < timeout) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    hook.reset();
+    gKeyLog = nullptr;
+    return writeFileAtomically(*out, log) ? ExitOk : ExitFailure;
+}
+
 // ---------------------------------------------------------------- record
 
 // State of the recorder. Only the process's single GUI thread touches it.
@@ -459,7 +516,8 @@ int usage() {
         L"       calmirande_e2e_probe foreground [--out FILE]\n"
         L"       calmirande_e2e_probe window --class C\n"
         L"       calmirande_e2e_probe close-window --class C\n"
-        L"       calmirande_e2e_probe wait-idle --class C [--timeout-ms T]");
+        L"       calmirande_e2e_probe wait-idle --class C [--timeout-ms T]\n"
+        L"       calmirande_e2e_probe keylog --out FILE [--ready FILE] [--timeout-ms T]");
     return ExitUsage;
 }
 
@@ -479,6 +537,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"window") rc = runWindow(options);
         else if (command == L"close-window") rc = runCloseWindow(options);
         else if (command == L"wait-idle") rc = runWaitIdle(options);
+        else if (command == L"keylog") rc = runKeyLog(options);
         else return usage();
         if (rc == ExitUsage) return usage();
         return rc;

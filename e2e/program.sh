@@ -40,6 +40,7 @@ program_write_files() {
         $'acc\tTrès élégant : déjà reçu, où ça coûte 5 € à Noël ?' \
         $'adr\t12 rue des Lilas<R>75001 Paris<T>France<R>' \
         $'prê\tPrêt à partir' \
+        $'réf\tRéférence' \
         $'bjx\tBonjour Xavier'
     printf '\xEF\xBB\xBF%s\r\n%s' "$PROGRAM_LIST" "$aid" >"$dir/Preferences.txt"
 }
@@ -238,6 +239,64 @@ program_end_case() {
     pass "$name"
 }
 
+# notepad_restart: a new notepad process, e.g. after a keyboard layout change
+# (a Wine process builds its key code to virtual key table when it starts).
+notepad_restart() {
+    local pid
+    pid=$(xdotool getwindowpid "$E2E_NOTEPAD_XID" 2>/dev/null) || pid=
+    if [[ -n "$pid" ]]; then
+        kill "$pid" 2>/dev/null || true
+        e2e_wait_for 10 "notepad gone" bash -c "! kill -0 $pid 2>/dev/null" || return 1
+    fi
+    e2e_start_notepad
+}
+
+# keylog_sees_dead_key: whether the program's kind of hook sees the key down
+# of dead_circumflex (vk DD on the fr layout) at all.
+keylog_sees_dead_key() {
+    local log="$ARTIFACTS/keylog-fr-dead-key.txt" ready="$E2E_TMP/keylog.ready" pid
+    rm -f "$ready" "$log"
+    e2e_probe keylog --out "$(e2e_winpath "$log")" --ready "$(e2e_winpath "$ready")" --timeout-ms 1500 &
+    pid=$!
+    e2e_wait_for 10 "the key logger" test -e "$ready" || return 1
+    xdotool key dead_circumflex e
+    wait "$pid" || true
+    e2e_clear_notepad >/dev/null 2>&1 || true
+    grep -q '^DOWN DD ' "$log"
+}
+
+XFAILED_NAMES=()
+
+# The French layout, set before notepad and the program start: a key that
+# makes an accented letter by itself, "*" without Shift, and a dead key.
+program_fr_cases() {
+    setxkbmap fr
+    if ! notepad_restart || ! program_start "$PROGRAM_DIR"; then
+        setxkbmap us
+        fail program-fr-start "notepad or the program did not come up under the fr layout"
+        return
+    fi
+    program_case program-fr-accent-key      'Référence '               '+r eacute f space'
+    program_case program-fr-parameter       "Je vous prie d'agréer, madame, mes sentiments distingués " \
+                                            '+f p o l asterisk' madame '+asterisk space'
+    # Under Wine 8 with its X input method (the default), the dead key is
+    # swallowed by the input method and the composed letter reaches the hook
+    # as vk FC without a character: the hook cannot capture "prê" there (see
+    # docs/wine.md). When the key logger confirms that, the failure is
+    # Wine's and is reported apart; if Wine ever passes the dead key on,
+    # the case counts as an ordinary one.
+    local before_fail=$FAILED
+    program_case program-fr-dead-key        'Prêt à partir '           '+p r dead_circumflex e space'
+    if ((FAILED > before_fail)) && [[ ${FAILED_NAMES[-1]} == program-fr-dead-key ]] && ! keylog_sees_dead_key; then
+        FAILED=$before_fail
+        unset 'FAILED_NAMES[-1]'
+        XFAILED_NAMES+=(program-fr-dead-key)
+        echo "XFAIL program-fr-dead-key: Wine's input method keeps the dead key from the low-level hook (keylog-fr-dead-key.txt)"
+    fi
+    program_end_case program-fr-timings calmirande-timings-fr.txt
+    setxkbmap us
+}
+
 program_cases() {
     if [[ ! -f "$PROGRAM_EXE" ]]; then
         fail program-start "$PROGRAM_EXE is missing (scripts/build.sh win64)"
@@ -281,4 +340,5 @@ program_cases() {
     program_case program-arrow-cancels      "bjr $SLT_TEXT "            b '+Left Right' 'jr slt '
     program_aid_case
     program_end_case program-timings calmirande-timings.txt
+    program_fr_cases
 }

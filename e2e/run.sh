@@ -265,5 +265,8 @@ echo "e2e: wineboot ${E2E_WINEBOOT_SECONDS}s, whole run ${RUN_SECONDS}s; artefac
 if ((FAILED)); then
     echo "e2e: failed: ${FAILED_NAMES[*]}"
 fi
+if ((${#XFAILED_NAMES[@]})); then
+    echo "e2e: failing because of Wine, not counted: ${XFAILED_NAMES[*]}"
+fi
 echo "$PASSED passed, $FAILED failed"
 ((FAILED == 0))
