@@ -24,11 +24,16 @@
 namespace calmirande {
 namespace {
 
+// Posted by the hooks: carry out what they left to do.
+constexpr UINT WmHookFollowUp = WM_APP + 1;
+
 // The hidden top-level window of the program: it keeps the message loop
-// alive and ends it when closed. (The tray icon and its menu will hang on
-// it.)
+// alive, runs what the hooks leave for after their return, and ends the loop
+// when closed. (The tray icon and its menu will hang on it.)
 class HiddenOwnerWindow final : public BaseWindow<HiddenOwnerWindow> {
 public:
+    void setHooks(InputHooks* hooks) { hooks_ = hooks; }
+
     bool create(HINSTANCE instance) {
         static constexpr wchar_t kClass[] = L"Calmirande";
         return registerClass(instance, kClass) &&
@@ -36,12 +41,19 @@ public:
                                   instance);
     }
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WmHookFollowUp) {
+            if (hooks_) hooks_->runFollowUp();
+            return 0;
+        }
         if (message == WM_DESTROY) {
             ::PostQuitMessage(0);
             return 0;
         }
         return defaultHandling(message, wParam, lParam);
     }
+
+private:
+    InputHooks* hooks_ = nullptr;  // we don't own it
 };
 
 // The hooks' view of the writing-aid strip.
@@ -107,7 +119,8 @@ int run(HINSTANCE instance) {
     if (!owner.create(instance)) return 0;
 
     InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidReady ? &aidView : nullptr);
-    hooks.install(instance);
+    owner.setHooks(&hooks);
+    hooks.install(instance, owner.hwnd(), WmHookFollowUp);
     state.gate.setExpansionActive(true);
 
     if (state.activeListIndex != -1) activateList(state, files, aidReady ? &aidWindow : nullptr);
@@ -119,6 +132,7 @@ int run(HINSTANCE instance) {
     }
 
     hooks.uninstall();
+    owner.setHooks(nullptr);
 #ifdef CALMIRANDE_INSTRUMENT
     writeTimings(hooks);
 #endif

@@ -44,7 +44,9 @@ InputHooks::InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, co
 
 InputHooks::~InputHooks() { uninstall(); }
 
-void InputHooks::install(HINSTANCE module) {
+void InputHooks::install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage) {
+    wakeWindow_ = wakeWindow;
+    wakeMessage_ = wakeMessage;
     installedHooks = this;
     keyboardHook_.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, &InputHooks::keyboardProcedure, module, 0));
     mouseHook_.reset(::SetWindowsHookExW(WH_MOUSE_LL, &InputHooks::mouseProcedure, module, 0));
@@ -63,11 +65,26 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags};
     CaptureEffects effects = capture_.onKey(event, gate_.captureAllowed(), activeListIndex_ != -1, translator);
     if (!effects.processed) return;
-    if (effects.expansion) {
-        startExpansionWorker(std::move(effects.expansion->word), effects.expansion->trigger, tables_, gate_);
-    }
-    if (aid_) aid_->update(effects.aidWord);
+    bool wakeNeeded = false;
+    if (effects.expansion) wakeNeeded = followUp_.addWord(std::move(*effects.expansion));
+    if (aid_) wakeNeeded = followUp_.updateAid(effects.aidWord) || wakeNeeded;
+    wake(wakeNeeded);
     timings_.record(elapsedMicroseconds(start));
+}
+
+void InputHooks::wake(bool needed) const {
+    if (needed) ::PostMessageW(wakeWindow_, wakeMessage_, 0, 0);
+}
+
+void InputHooks::runFollowUp() {
+    followUp_.run(
+        [this](CompletedWord word) { startExpansionWorker(std::move(word.word), word.trigger, tables_, gate_); },
+        [this](std::u16string_view aidWord) {
+            if (aid_) aid_->update(aidWord);
+        },
+        [this] {
+            if (aid_) aid_->hide();
+        });
 }
 
 LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
@@ -85,10 +102,7 @@ LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM 
 LRESULT CALLBACK InputHooks::mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
     InputHooks* self = installedHooks;
     if (self && self->capture_.onMouse(nCode, static_cast<std::uint32_t>(wParam)) && self->aid_) {
-        try {
-            self->aid_->hide();
-        } catch (...) {
-        }
+        self->wake(self->followUp_.hideAid());
     }
     return ::CallNextHookEx(self ? self->mouseHook_.get() : nullptr, nCode, wParam, lParam);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The two system-wide low-level hooks. Their procedures only turn the event
-// into a KeyEvent (or a mouse message), let WordCapture decide, carry out its
-// effects and pass the event on; they never wait and never throw. Main
+// into a KeyEvent (or a mouse message), let WordCapture decide, leave the
+// effects to the loop (HookFollowUp) and pass the event on; they never wait
+// and never throw. Main
 // thread only: the system calls the hooks on the thread that installed them,
 // between two messages of its loop.
 
@@ -12,6 +13,7 @@
 
 #include "common/unique_handle_win32.h"
 #include "engine/expansion_worker.h"
+#include "engine/hook_follow_up.h"
 #include "engine/hook_timings.h"
 #include "engine/word_capture.h"
 #include "lists/expansion_table.h"
@@ -37,10 +39,16 @@ public:
     InputHooks& operator=(const InputHooks&) = delete;
 
     // Keyboard first, then mouse. A hook that cannot be installed does
-    // nothing; the program runs without it.
-    void install(HINSTANCE module);
+    // nothing; the program runs without it. The hooks wake the loop by
+    // posting `wakeMessage` to `wakeWindow`, whose procedure must then call
+    // runFollowUp.
+    void install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage);
     // Keyboard first, then mouse.
     void uninstall();
+
+    // Starts the workers of the words completed and updates the strip, after
+    // the hooks have returned. Main thread, from the loop.
+    void runFollowUp();
 
     const HookTimings& timings() const { return timings_; }
 
@@ -48,13 +56,17 @@ private:
     static LRESULT CALLBACK keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     void onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key);
+    void wake(bool needed) const;
 
     ExpansionGate& gate_;
     const ExpansionTableSlot& tables_;
     const std::int32_t& activeListIndex_;
     WritingAidView* aid_;  // we don't own it
     WordCapture capture_;
+    HookFollowUp followUp_;
     HookTimings timings_;
+    HWND wakeWindow_ = nullptr;  // we don't own it: the entry point does
+    UINT wakeMessage_ = 0;
     UniqueHook keyboardHook_;  // KeyboardHookHandle
     UniqueHook mouseHook_;     // MouseHookHandle
 };
