@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Wine end-to-end tests need on a fresh Debian 12 machine
 # (CI included): 64-bit Wine, a virtual X server, xdotool, xdpyinfo and
-# ImageMagick's import for screenshots. Does nothing when all are present.
+# ImageMagick's import for screenshots, setxkbmap for the French layout
+# cases. Does nothing when all are present.
 set -euo pipefail
 
 need=()
@@ -10,6 +11,7 @@ command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v xdpyinfo >/dev/null || need+=(x11-utils)
 command -v import >/dev/null || need+=(imagemagick)
+command -v setxkbmap >/dev/null || need+=(x11-xkb-utils)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
 
 if ((${#need[@]} == 0)); then

@@ -19,6 +19,9 @@ BUILD_DIR=$(realpath "$1")
 ARTIFACTS="$BUILD_DIR/e2e-artifacts"
 RUN_START=$EPOCHREALTIME
 
+# Nothing to do when everything is there; on a fresh machine this brings
+# what the CI setup may lack (setxkbmap for the French layout cases).
+"$HERE/install_deps.sh"
 source "$HERE/wine_env.sh"
 source "$HERE/helpers.sh"
 PROBE=$(e2e_find_probe "$BUILD_DIR")

@@ -23,6 +23,7 @@ e2e_require_tools() {
     command -v xdotool >/dev/null || missing+=(xdotool)
     command -v xdpyinfo >/dev/null || missing+=(x11-utils)
     command -v import >/dev/null || missing+=(imagemagick)
+    command -v setxkbmap >/dev/null || missing+=(x11-xkb-utils)
     if ((${#missing[@]})); then
         e2e_log "missing tools (packages: ${missing[*]}); install them with e2e/install_deps.sh"
         return 1
