@@ -87,7 +87,8 @@ void writeTimings(const InputHooks& hooks) {
     std::fprintf(out, "hook_samples %zu\nhook_p50_us %.2f\nhook_p99_us %.2f\nhook_max_us %.2f\n", hook.count(),
                  hook.percentile(50), hook.percentile(99), hook.percentile(100));
     for (const DeliveryTiming& delivery : deliveryTimings()) {
-        std::fprintf(out, "delivery_ms %.2f floor_ms %.0f\n", delivery.elapsedMs, delivery.pacingFloorMs);
+        std::fprintf(out, "delivery_ms %.2f floor_ms %.0f settle_ms %.2f\n", delivery.elapsedMs, delivery.pacingFloorMs,
+                     delivery.settleMs);
     }
     std::fclose(out);
 }

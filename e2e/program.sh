@@ -213,13 +213,13 @@ program_timings() {
         $1 == "hook_p50_us" { p50 = $2 }
         $1 == "hook_p99_us" { p99 = $2 }
         $1 == "hook_max_us" { max = $2 }
-        $1 == "delivery_ms" && $4 > 0 { ratio[n++] = $2 / $4 }
+        $1 == "delivery_ms" && $4 > 0 { ratio[n++] = $2 / $4; settle += $6 }
         END {
             printf "  hook: %d keys, p50 %.1f us, p99 %.1f us, max %.1f us\n", samples, p50, p99, max
             if (n == 0) { print "  delivery: none recorded"; exit }
             for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (ratio[j] < ratio[i]) { t = ratio[i]; ratio[i] = ratio[j]; ratio[j] = t }
             median = (n % 2) ? ratio[int(n / 2)] : (ratio[n / 2 - 1] + ratio[n / 2]) / 2
-            printf "  delivery/floor: %d expansions, median %.3f, max %.3f\n", n, median, ratio[n - 1]
+            printf "  delivery/floor: %d expansions, median %.3f, max %.3f; wait for pending input before it: mean %.1f ms\n", n, median, ratio[n - 1], settle / n
         }' "$file"
 }
 

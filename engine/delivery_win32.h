@@ -11,19 +11,30 @@
 
 namespace calmirande {
 
+// One per delivery (it remembers when the posting began).
 class Win32MessagePoster final : public MessagePoster {
 public:
     Window focusedWindow() override;
+    void awaitPendingInput(Window window) override;
     void post(Window window, const PlannedMessage& message) override;
     void wait(std::uint32_t milliseconds) override;
+
+    // QueryPerformanceCounter when the wait for pending input ended; 0 if
+    // it never began.
+    std::int64_t postingStarted() const { return postingStarted_; }
+
+private:
+    std::int64_t postingStarted_ = 0;
 };
 
 // Posts `plan` now, on the calling thread, with the timer resolution raised.
 void deliverToForeground(const ExpansionPlan& plan);
 
-// How long one delivery took against its pacing floor, 5 ms for each
-// Backspace and character (n + 1 + m of them).
+// How long one delivery took: the wait for the target's pending input, then
+// the posting against its pacing floor, 5 ms for each Backspace and
+// character (n + 1 + m of them).
 struct DeliveryTiming {
+    double settleMs = 0;
     double elapsedMs = 0;
     double pacingFloorMs = 0;
 };

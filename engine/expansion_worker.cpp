@@ -19,6 +19,7 @@ private:
 void deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
     const MessagePoster::Window target = poster.focusedWindow();
     if (target == 0) return;
+    poster.awaitPendingInput(target);
     for (const PlannedMessage& message : plan.messages) {
         poster.post(target, message);
         poster.wait(message.waitMs);

@@ -47,6 +47,10 @@ public:
     virtual ~MessagePoster() = default;
     // The focused window of the foreground application, or 0.
     virtual Window focusedWindow() = 0;
+    // Returns once the target has handled, as far as can be told, the keys
+    // still waiting in its input queue (the ending key above all): posted
+    // messages are retrieved before them and would overtake them.
+    virtual void awaitPendingInput(Window window) = 0;
     virtual void post(Window window, const PlannedMessage& message) = 0;
     virtual void wait(std::uint32_t milliseconds) = 0;
 };

@@ -21,6 +21,10 @@ public:
     explicit RecordingPoster(Window focus, ExpansionGate* gate = nullptr) : focus_(focus), gate_(gate) {}
 
     Window focusedWindow() override { return focus_; }
+    void awaitPendingInput(Window window) override {
+        const std::lock_guard lock(mutex_);
+        awaited.push_back({window, posted.size()});
+    }
     void post(Window window, const PlannedMessage& message) override {
         const std::lock_guard lock(mutex_);
         posted.push_back(message);
@@ -33,6 +37,7 @@ public:
         waited += milliseconds;
     }
 
+    std::vector<std::pair<Window, std::size_t>> awaited;  // window, messages posted before
     std::vector<PlannedMessage> posted;
     std::vector<Window> windows;
     std::uint32_t waited = 0;
@@ -53,6 +58,8 @@ TEST(ExpansionWorker, PostsThePlanToTheFocusedWindowWithItsWaits) {
     EXPECT_EQ(poster.posted, planExpansion(u"am", VkSpace, *table)->messages);
     EXPECT_EQ(poster.windows, std::vector<MessagePoster::Window>(poster.posted.size(), 0x1234));
     EXPECT_EQ(poster.waited, 5u * (2 + 1 + 10) + 1);
+    // The target's pending keys are awaited once, before anything is posted.
+    EXPECT_EQ(poster.awaited, (std::vector<std::pair<MessagePoster::Window, std::size_t>>{{0x1234, 0}}));
     EXPECT_FALSE(poster.captureAllowedWhileTyping);
     EXPECT_TRUE(gate.captureAllowed());
 }
@@ -62,6 +69,7 @@ TEST(ExpansionWorker, NoFocusWindowPostsNothingAndReopensTheGate) {
     RecordingPoster poster(0);
     EXPECT_TRUE(runExpansion(u"am", VkSpace, *tableOf(u"am", u"x"), gate, poster));
     EXPECT_TRUE(poster.posted.empty());
+    EXPECT_TRUE(poster.awaited.empty());
     EXPECT_TRUE(gate.captureAllowed());
 }
 
