@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool x11-utils x11-xserver-utils xauth imagemagick file python3
+  wine64 xvfb xdotool x11-utils x11-xserver-utils xauth x11-xkb-utils imagemagick file python3
 )
 
 missing=()
