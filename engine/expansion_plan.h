@@ -11,16 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/virtual_keys.h"
 #include "lists/expansion_table.h"
 
 namespace calmirande {
-
-// Virtual-key codes, as Windows numbers them.
-inline constexpr std::uint32_t VkBack = 0x08;
-inline constexpr std::uint32_t VkTab = 0x09;
-inline constexpr std::uint32_t VkReturn = 0x0D;
-inline constexpr std::uint32_t VkSpace = 0x20;
-inline constexpr std::uint32_t VkLeft = 0x25;
 
 // Pacing: after each Backspace and character, and after each Left arrow and
 // the ending key.

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
+#include "engine/virtual_keys.h"
+
 namespace calmirande {
 namespace {
 
-constexpr std::uint32_t kVkBack = 0x08;
-constexpr std::uint32_t kVkTab = 0x09;
-constexpr std::uint32_t kVkReturn = 0x0D;
-constexpr std::uint32_t kVkSpace = 0x20;
 constexpr char16_t kStar = u'*';
 
 bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -72,22 +70,22 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
         typedWord_.clear();  // Shift, arrows, function keys...: the word is broken
     }
 
-    if (event.vkCode == kVkBack && !typedWord_.empty()) {
+    if (event.vkCode == VkBack && !typedWord_.empty()) {
         // One character: a surrogate pair goes as a whole, as in an edit control.
         const std::size_t size = typedWord_.size();
         const bool pair = size >= 2 && isLowSurrogate(typedWord_[size - 1]) && isHighSurrogate(typedWord_[size - 2]);
         typedWord_.resize(size - (pair ? 2 : 1));
     }
 
-    if (event.vkCode == kVkSpace || event.vkCode == kVkTab || event.vkCode == kVkReturn) {
+    if (event.vkCode == VkSpace || event.vkCode == VkTab || event.vkCode == VkReturn) {
         // Space's own character was appended above; Tab's and Enter's were not.
         std::u16string_view word = typedWord_;
-        if (event.vkCode == kVkSpace && !word.empty()) word.remove_suffix(1);
+        if (event.vkCode == VkSpace && !word.empty()) word.remove_suffix(1);
         const std::size_t star = word.find(kStar);
         if (star == std::u16string_view::npos || word.back() == kStar) {
             effects.expansion = CompletedWord{std::u16string(word), event.vkCode};
             typedWord_.clear();
-        } else if (event.vkCode != kVkSpace) {
+        } else if (event.vkCode != VkSpace) {
             typedWord_.clear();  // Tab or Enter abandons a parameter being typed
         }
         // Space inside a parameter stays in it: parameters may hold spaces.
