@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The newcomer's demo: Wine's notepad, the abbreviation "bjr" typed with the
-# keyboard (xdotool), then the program's own list loading, planning and
-# delivery (through the test probe) replace it by its text from a sample list.
+# The newcomer's demo: the program itself (calmirande.exe, x86_64 build)
+# runs under Wine with a sample list, Wine's notepad has the focus, and
+# xdotool types "bjr" and a Space as a user would. The program's keyboard
+# hook captures the word, its writing-aid strip shows the abbreviation, and
+# its worker replaces the word by the text of the list.
 #
 #   e2e/demo.sh BUILD_DIR     (BUILD_DIR: the x86_64 cross build tree)
 set -euo pipefail
@@ -19,11 +21,15 @@ source "$HERE/wine_env.sh"
 source "$HERE/helpers.sh"
 PROBE=$(e2e_find_probe "$BUILD_DIR")
 
+# The program's working directory: its lists folder and its preferences
+# (line 1 the active list, line 2 the writing aid on).
 WORKDIR="$E2E_TMP/demo"
 e2e_write_list "$WORKDIR" exemple.dat \
     $'bjr\tBonjour<R>Paul' \
+    $'bjx\tBonjour Xavier' \
     $'cdt\tCordialement,<R>' \
     $'fpol\tJe vous prie d\'agréer, (*1), mes sentiments distingués'
+printf '\xEF\xBB\xBFexemple.dat\r\n1' >"$WORKDIR/Preferences.txt"
 echo "Sample list (Listes/exemple.dat, key TAB text, <R> = line break):"
 sed '1s/^\xEF\xBB\xBF//; s/\r$//; s/\t/  ->  /; s/^/    /' "$WORKDIR/Listes/exemple.dat"
 
@@ -41,23 +47,32 @@ echo "Starting Wine's notepad..."
 e2e_start_notepad
 e2e_clear_notepad
 
-printf 'bjr ' >"$E2E_TMP/typed.txt"
-echo 'Typing "bjr" then Space with xdotool...'
-xdotool type --delay 15 bjr
-xdotool key space
-e2e_wait_for 10 "the typed keys in notepad" e2e_notepad_holds "$E2E_TMP/typed.txt"
-show_notepad "Notepad before the expansion"
+echo "Starting calmirande.exe in $WORKDIR..."
+cp "$BUILD_DIR/calmirande.exe" "$WORKDIR/"
+(cd "$WORKDIR" && exec "$WINE" calmirande.exe) >"$E2E_TMP/program.log" 2>&1 &
+PROGRAM_PID=$!
+e2e_wait_for 30 "the program's window" e2e_window_exists Calmirande
+e2e_probe wait-idle --class Calmirande --timeout-ms 10000 >/dev/null
+e2e_focus_notepad
 
-echo 'Delivering the expansion of "bjr" (trigger: Space) to the foreground window...'
-e2e_probe deliver --workdir "$(e2e_winpath "$WORKDIR")" --list exemple.dat --word bjr --trigger space \
-    --plan-out "$(e2e_winpath "$ARTIFACTS/demo.plan")"
+printf 'bjr' >"$E2E_TMP/typed.txt"
+echo 'Typing "bjr" with xdotool...'
+xdotool type --delay 15 bjr
+e2e_wait_for 10 "the typed keys in notepad" e2e_notepad_holds "$E2E_TMP/typed.txt"
+e2e_wait_for 10 "the writing-aid strip" e2e_window_shown CalmirandeWritingAid
+show_notepad "Notepad before the Space"
+import -window root "$ARTIFACTS/demo-writing-aid.png"
+
+echo 'Pressing Space: the program replaces the word...'
+xdotool key space
 printf 'Bonjour\r\nPaul ' >"$E2E_TMP/expected.txt"
 if ! e2e_wait_for 10 "the expansion in notepad" e2e_notepad_holds "$E2E_TMP/expected.txt"; then
-    show_notepad "Notepad after the expansion (NOT the expected text)"
+    show_notepad "Notepad after the Space (NOT the expected text)"
     exit 1
 fi
-show_notepad "Notepad after the expansion"
-
+show_notepad "Notepad after the Space"
 import -window root "$ARTIFACTS/demo.png"
-echo "Posted messages: $ARTIFACTS/demo.plan"
-echo "Screenshot:      $ARTIFACTS/demo.png"
+
+e2e_probe close-window --class Calmirande >/dev/null 2>&1 || true
+wait "$PROGRAM_PID" 2>/dev/null || true
+echo "Screenshots: $ARTIFACTS/demo-writing-aid.png (the strip, \"bjr\" in red), $ARTIFACTS/demo.png (after)"

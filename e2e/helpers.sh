@@ -114,3 +114,14 @@ e2e_wait_recorder() {
     wait "$E2E_RECORDER_PID" 2>/dev/null || true
     E2E_RECORDER_PID=
 }
+
+# e2e_window_exists CLASS: a top-level window of that class exists, shown or
+# hidden (the probe answers 0 for shown, 6 for hidden).
+e2e_window_exists() {
+    local rc=0
+    e2e_probe window --class "$1" >/dev/null 2>&1 || rc=$?
+    [[ $rc -eq 0 || $rc -eq 6 ]]
+}
+
+# e2e_window_shown CLASS: such a window exists and is visible.
+e2e_window_shown() { e2e_probe window --class "$1" >/dev/null 2>&1; }

@@ -45,11 +45,7 @@ program_write_files() {
     printf '\xEF\xBB\xBF%s\r\n%s' "$PROGRAM_LIST" "$aid" >"$dir/Preferences.txt"
 }
 
-program_window_exists() {
-    local rc=0
-    e2e_probe window --class "$PROGRAM_CLASS" >/dev/null 2>&1 || rc=$?
-    [[ $rc -eq 0 || $rc -eq 6 ]]
-}
+program_window_exists() { e2e_window_exists "$PROGRAM_CLASS"; }
 
 program_running() { [[ -n "$PROGRAM_PID" ]] && kill -0 "$PROGRAM_PID" 2>/dev/null; }
 
