@@ -8,28 +8,8 @@
 namespace calmirande {
 namespace {
 
-std::string_view skipByteOrderMark(std::string_view bytes) {
-    static constexpr std::array<std::string_view, 3> marks = {
-        std::string_view("\xEF\xBB\xBF", 3), std::string_view("\xFF\xFE", 2), std::string_view("\xFE\xFF", 2)};
-    for (std::string_view mark : marks) {
-        if (bytes.substr(0, mark.size()) == mark) return bytes.substr(mark.size());
-    }
-    return bytes;
-}
-
-// Takes one line off the front of `rest`, its terminator included.
-std::string_view takeLine(std::string_view& rest) {
-    std::size_t end = 0;
-    while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n' && rest[end] != '\0') ++end;
-    const std::string_view line = rest.substr(0, end);
-    std::size_t after = end;
-    if (after < rest.size()) {
-        const bool crlf = rest[after] == '\r' && after + 1 < rest.size() && rest[after + 1] == '\n';
-        after += crlf ? 2 : 1;
-    }
-    rest.remove_prefix(after);
-    return line;
-}
+constexpr std::array<std::string_view, 3> kByteOrderMarks = {
+    std::string_view("\xEF\xBB\xBF", 3), std::string_view("\xFF\xFE", 2), std::string_view("\xFE\xFF", 2)};
 
 int digitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -66,7 +46,7 @@ std::int32_t parsePreferenceInteger(std::string_view text) {
 }
 
 Preferences parsePreferences(std::string_view bytes) {
-    std::string_view rest = skipByteOrderMark(bytes);
+    std::string_view rest = skipByteOrderMark(bytes, kByteOrderMarks);
     Preferences preferences;
     preferences.activeListFile = utf8ToUtf16(takeLine(rest));
     preferences.writingAidEnabled = parsePreferenceInteger(takeLine(rest));

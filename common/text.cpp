@@ -120,6 +120,36 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
     return out;
 }
 
+std::string_view skipByteOrderMark(std::string_view bytes, std::span<const std::string_view> marks) {
+    for (std::string_view mark : marks) {
+        if (bytes.substr(0, mark.size()) == mark) return bytes.substr(mark.size());
+    }
+    return bytes;
+}
+
+namespace {
+
+// The line ends are all below 0x0E: one comparison rules out almost every byte.
+bool endsLine(char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    return b <= '\r' && (b == '\r' || b == '\n' || b == '\0');
+}
+
+}  // namespace
+
+std::string_view takeLine(std::string_view& rest) {
+    std::size_t end = 0;
+    while (end < rest.size() && !endsLine(rest[end])) ++end;
+    const std::string_view line = rest.substr(0, end);
+    std::size_t after = end;
+    if (after < rest.size()) {
+        const bool crlf = rest[after] == '\r' && after + 1 < rest.size() && rest[after + 1] == '\n';
+        after += crlf ? 2 : 1;
+    }
+    rest.remove_prefix(after);
+    return line;
+}
+
 std::u16string replaceAll(std::u16string_view text, std::u16string_view from, std::u16string_view to) {
     std::u16string out;
     out.reserve(text.size());

@@ -6,6 +6,7 @@
 // surrogate, overlong form or code point above U+10FFFF) becomes one U+FFFD;
 // a lone UTF-16 surrogate becomes U+FFFD when written as UTF-8.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,17 @@ void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out);
 
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
+
+// The program's text files are read leniently: a byte-order mark is
+// skipped (whatever it announces, the rest is read as UTF-8) and a line ends
+// at CR, LF, CR LF or NUL.
+
+// `bytes` without the first of `marks` it begins with.
+std::string_view skipByteOrderMark(std::string_view bytes, std::span<const std::string_view> marks);
+
+// Takes one line off the front of `rest` and returns it without its
+// terminator, which is consumed. At the end of `rest` the line is empty.
+std::string_view takeLine(std::string_view& rest);
 
 // Replaces every occurrence of `from` (non-empty) by `to`, scanning left to
 // right once: text produced by a replacement is not scanned again.

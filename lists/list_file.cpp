@@ -11,29 +11,10 @@ namespace {
 
 constexpr std::string_view kWrittenByteOrderMark = "\xEF\xBB\xBF";
 
-std::string_view skipByteOrderMark(std::string_view bytes) {
-    // Whatever the mark, what follows is read as UTF-8.
-    static constexpr std::array<std::string_view, 4> marks = {
-        std::string_view("\xEF\xBB\xBF", 3), std::string_view("\x00\x00\xFE\xFF", 4),
-        std::string_view("\xFF\xFE", 2), std::string_view("\xFE\xFF", 2)};
-    for (std::string_view mark : marks) {
-        if (bytes.substr(0, mark.size()) == mark) return bytes.substr(mark.size());
-    }
-    return bytes;
-}
-
-// The line ends are all below 0x0E: one comparison rules out almost every byte.
-bool endsLine(char byte) {
-    const auto b = static_cast<unsigned char>(byte);
-    return b <= '\r' && (b == '\r' || b == '\n' || b == '\0');
-}
-
-std::u16string toUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    appendUtf8AsUtf16(utf8, out);
-    return out;
-}
+// Whatever the mark, what follows is read as UTF-8.
+constexpr std::array<std::string_view, 4> kReadByteOrderMarks = {
+    std::string_view("\xEF\xBB\xBF", 3), std::string_view("\x00\x00\xFE\xFF", 4), std::string_view("\xFF\xFE", 2),
+    std::string_view("\xFE\xFF", 2)};
 
 }  // namespace
 
@@ -81,19 +62,11 @@ std::u16string decodeStoredText(std::u16string_view stored) {
     return out;
 }
 
-ListRecordReader::ListRecordReader(std::string_view fileBytes) : rest_(skipByteOrderMark(fileBytes)) {}
+ListRecordReader::ListRecordReader(std::string_view fileBytes) : rest_(skipByteOrderMark(fileBytes, kReadByteOrderMarks)) {}
 
 bool ListRecordReader::next(Record& out) {
     if (rest_.empty()) return false;
-    std::size_t end = 0;
-    while (end < rest_.size() && !endsLine(rest_[end])) ++end;
-    const std::string_view line = rest_.substr(0, end);
-    std::size_t after = end;
-    if (after < rest_.size()) {
-        const bool crlf = rest_[after] == '\r' && after + 1 < rest_.size() && rest_[after + 1] == '\n';
-        after += crlf ? 2 : 1;
-    }
-    rest_ = rest_.substr(after);
+    const std::string_view line = takeLine(rest_);
 
     const std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) {
@@ -118,8 +91,8 @@ ActiveList parseActiveList(std::string_view fileBytes) {
     ListRecordReader reader(fileBytes);
     ListRecordReader::Record record;
     while (list.aidRows.size() < MaxEntriesPerList && reader.next(record)) {
-        std::u16string key = toUtf16(record.key);
-        std::u16string stored = toUtf16(record.storedText);
+        std::u16string key = utf8ToUtf16(record.key);
+        std::u16string stored = utf8ToUtf16(record.storedText);
         table.set(key, decodeStoredText(stored));
         list.aidRows.push_back({std::move(key), std::move(stored)});
     }
@@ -133,7 +106,7 @@ AbbreviationList parseListForEditing(std::string_view fileBytes) {
     ListRecordReader::Record record;
     while (rows.size() < MaxEntriesPerList && reader.next(record)) {
         if (record.key.empty() || record.storedText.empty()) continue;
-        rows.push_back({toUtf16(record.key), toUtf16(record.storedText)});
+        rows.push_back({utf8ToUtf16(record.key), utf8ToUtf16(record.storedText)});
     }
     return rows;
 }
