@@ -63,6 +63,7 @@ public:
         : window_(window), writingAidEnabled_(writingAidEnabled) {}
     void update(std::u16string_view aidWord) override { window_.update(aidWord, writingAidEnabled_ != 0); }
     void hide() override { window_.hide(); }
+    bool selectsRows(std::u16string_view aidWord) const override { return window_.selects(aidWord); }
 
 private:
     WritingAidWindow& window_;
@@ -87,8 +88,8 @@ void writeTimings(const InputHooks& hooks) {
     std::fprintf(out, "hook_samples %zu\nhook_p50_us %.2f\nhook_p99_us %.2f\nhook_max_us %.2f\n", hook.count(),
                  hook.percentile(50), hook.percentile(99), hook.percentile(100));
     for (const DeliveryTiming& delivery : deliveryTimings()) {
-        std::fprintf(out, "delivery_ms %.2f floor_ms %.0f settle_ms %.2f\n", delivery.elapsedMs, delivery.pacingFloorMs,
-                     delivery.settleMs);
+        std::fprintf(out, "delivery_ms %.2f floor_ms %.0f settle_ms %.2f ordered %d\n", delivery.elapsedMs,
+                     delivery.pacingFloorMs, delivery.settleMs, delivery.orderedThroughout ? 1 : 0);
     }
     std::fclose(out);
 }
@@ -130,6 +131,7 @@ int run(HINSTANCE instance) {
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
+        runPendingHookWork();
     }
 
     hooks.uninstall();

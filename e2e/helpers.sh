@@ -125,3 +125,62 @@ e2e_window_exists() {
 
 # e2e_window_shown CLASS: such a window exists and is visible.
 e2e_window_shown() { e2e_probe window --class "$1" >/dev/null 2>&1; }
+
+# ---------------------------------------------------------------- key pad
+
+# A target of the other kind: acts on key presses as browsers do (the
+# probe's keypad). Its title is how xdotool finds its X window.
+KEYPAD_CLASS=CalmirandeE2eKeyPad
+E2E_KEYPAD_PID=
+E2E_KEYPAD_XID=
+
+e2e_keypad_has_focus() {
+    local state
+    state=$(e2e_probe foreground) || return 1
+    grep -q "^foreground: $KEYPAD_CLASS " <<<"$state" && grep -q "^focus: ${KEYPAD_CLASS}Input " <<<"$state"
+}
+
+e2e__store_keypad_xid() {
+    E2E_KEYPAD_XID=$(xdotool search --onlyvisible --name 'Calmirande e2e key pad' 2>/dev/null | head -n 1)
+    [[ -n "$E2E_KEYPAD_XID" ]]
+}
+
+# e2e_start_keypad [--stall-first-ms N] [--lag-ms L]: returns once it is the
+# foreground window with its field focused.
+e2e_start_keypad() {
+    local ready="$E2E_TMP/keypad.ready"
+    rm -f "$ready"
+    e2e_probe keypad --ready "$(e2e_winpath "$ready")" "$@" >"$E2E_TMP/keypad.log" 2>&1 &
+    E2E_KEYPAD_PID=$!
+    e2e_wait_for 30 "the key pad in the foreground" test -e "$ready" || return 1
+    e2e_wait_for 10 "the key pad's X window" e2e__store_keypad_xid
+}
+
+e2e_focus_keypad() {
+    xdotool windowfocus --sync "$E2E_KEYPAD_XID" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "the key pad in the foreground with its field focused" e2e_keypad_has_focus
+}
+
+e2e_stop_keypad() {
+    [[ -n "$E2E_KEYPAD_PID" ]] || return 0
+    e2e_probe close-window --class "$KEYPAD_CLASS" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "the key pad to end" bash -c "! kill -0 $E2E_KEYPAD_PID 2>/dev/null" || kill "$E2E_KEYPAD_PID" 2>/dev/null
+    wait "$E2E_KEYPAD_PID" 2>/dev/null || true
+    E2E_KEYPAD_PID=
+    E2E_KEYPAD_XID=
+}
+
+# e2e_keypad_holds FILE: the key pad's text is byte for byte FILE's content.
+# The text read last is left in $E2E_TMP/keypad.txt.
+e2e_keypad_holds() {
+    e2e_probe read-text --class "$KEYPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/keypad.txt")" >/dev/null &&
+        cmp -s "$E2E_TMP/keypad.txt" "$1"
+}
+
+# Escape empties the key pad (and makes it stall again on its next key).
+e2e_clear_keypad() {
+    : >"$E2E_TMP/empty.txt"
+    e2e_focus_keypad || return 1
+    xdotool key Escape
+    e2e_wait_for 10 "the key pad emptied" e2e_keypad_holds "$E2E_TMP/empty.txt"
+}

@@ -3,23 +3,44 @@
 // delivery code against real windows, and reads back what those windows got.
 //
 //   deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter
-//           [--plan-out FILE] [--backspaces keydown]
+//           [--plan-out FILE] [--barrier off]
 //       Plans the expansion of W from DIR\Listes\NAME.dat and posts it to the
 //       focused control of the foreground application, exactly as the tray
 //       program's worker thread does. Exit 0 when planned and delivered,
 //       3 when W is not in the list, 2 when the list cannot be loaded.
-//       "--backspaces keydown" posts the Backspaces as WM_KEYDOWN VK_BACK
-//       instead of WM_CHAR 8: the delivery the program must not use, kept to
-//       show that the lagging-target test catches the reordering it causes.
+//       "--barrier off" posts at the plain pace without waiting for the
+//       target: the delivery the program must not use, kept to show that the
+//       lagging-target test catches the reordering it causes.
 //   read-notepad --out FILE
 //       Writes the text of Wine's notepad edit control to FILE as UTF-8,
 //       byte for byte (CR LF kept).
-//   record --out FILE [--ready FILE] [--stall-first-ms N] [--idle-ms M]
-//          [--timeout-ms T]
+//   read-text --class C --out FILE
+//       The same for the first child of the top-level window of class C
+//       (the key pad below).
+//   record --out FILE [--ready FILE] [--stall-first-ms N] [--lag-ms L]
+//          [--idle-ms M] [--timeout-ms T]
 //       Shows a window whose focused child records every WM_KEYDOWN and
-//       WM_CHAR it is dispatched. The first one is held N ms (a lagging
-//       target). The sequence is written once no input came for M ms after
-//       the first one, on WM_CLOSE, or after T ms in all.
+//       WM_CHAR it is dispatched. The first one is held N ms and every one
+//       L ms (a lagging target). The sequence is written once no input came
+//       for M ms after the first one, on WM_CLOSE, or after T ms in all.
+//       "--show-typed 1" adds to each line "typed" or "posted" (whether its
+//       lParam holds a scan code) and the milliseconds since the start.
+//   keypad [--ready FILE] [--stall-first-ms N] [--lag-ms L]
+//       A text field that acts on key presses the way browsers, Scintilla,
+//       office suites, Java and Qt do: Backspace, Enter, Tab and the arrows
+//       act on WM_KEYDOWN; a WM_CHAR inserts a printable character and a
+//       control character is ignored; the WM_CHAR queued behind a key-down is
+//       taken as that key's own (as Chromium does), so a burst of posted
+//       messages garbles it. Escape empties it. Held N ms on its first key
+//       message (and on the first after each Escape) and L ms on every one. Its text is read with read-text
+//       --class CalmirandeE2eKeyPad; it ends on WM_CLOSE.
+//   bare-hook --out FILE [--ready FILE] [--timeout-ms T]
+//       A low-level keyboard hook that only makes the calls the program's
+//       hook cannot do without (GetKeyState, GetKeyboardState, ToUnicode,
+//       CallNextHookEx) and times its body for each key press, as the
+//       program times its own. Writes "bare_samples N", "bare_p50_us X" and
+//       "bare_p99_us Y" on WM_CLOSE to its hidden window of class
+//       CalmirandeE2eBareHook, or after T ms (default 600000).
 //   foreground [--out FILE]
 //       Prints the class and title of the foreground window and of its focus.
 //   window --class C
@@ -49,6 +70,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -86,6 +108,8 @@ using calmirande::UniqueWindow;
 struct RecordedMessage {
     MessageKind kind;
     std::uint16_t code;
+    bool fromKeyboard;  // a key the user typed (its lParam holds a scan code), not a posted one
+    DWORD tick;
 };
 
 std::string sequenceLine(MessageKind kind, std::uint16_t code) {
@@ -154,6 +178,21 @@ private:
 
 // ---------------------------------------------------------------- deliver
 
+// The program's delivery without the wait for the target after each message.
+class PaceOnlyPoster final : public calmirande::MessagePoster {
+public:
+    explicit PaceOnlyPoster(calmirande::MessagePoster& target) : target_(target) {}
+    Window focusedWindow() override { return target_.focusedWindow(); }
+    bool awaitPendingInput(Window window) override { return target_.awaitPendingInput(window); }
+    void post(Window window, const calmirande::PlannedMessage& message) override { target_.post(window, message); }
+    bool roundTrip(Window) override { return false; }
+    std::int64_t nowMicroseconds() override { return target_.nowMicroseconds(); }
+    void waitMicroseconds(std::int64_t microseconds) override { target_.waitMicroseconds(microseconds); }
+
+private:
+    calmirande::MessagePoster& target_;
+};
+
 int runDeliver(const Options& options) {
     const auto workdir = options.get(L"workdir");
     const auto list = options.get(L"list");
@@ -185,12 +224,8 @@ int runDeliver(const Options& options) {
         printLine(L"no expansion for " + *word);
         return ExitUnknownWord;
     }
-    if (const auto backspaces = options.get(L"backspaces")) {
-        if (*backspaces != L"keydown") return ExitUsage;
-        for (calmirande::PlannedMessage& message : plan->messages) {
-            if (message.kind == MessageKind::Char && message.code == VK_BACK) message.kind = MessageKind::KeyDown;
-        }
-    }
+    const auto barrier = options.get(L"barrier");
+    if (barrier && *barrier != L"off") return ExitUsage;
 
     if (const auto planOut = options.get(L"plan-out")) {
         std::string lines;
@@ -200,7 +235,14 @@ int runDeliver(const Options& options) {
             return ExitUsage;
         }
     }
-    calmirande::deliverToForeground(*plan);
+    if (barrier) {
+        const calmirande::TimerResolutionScope resolution;
+        calmirande::Win32MessagePoster target;
+        PaceOnlyPoster paceOnly(target);
+        calmirande::deliverPlan(*plan, paceOnly);
+    } else {
+        calmirande::deliverToForeground(*plan);
+    }
     return ExitOk;
 }
 
@@ -219,6 +261,20 @@ int runReadNotepad(const Options& options) {
     const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const LRESULT copied = SendMessageW(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return writeFileAtomically(*out, toUtf8(text)) ? ExitOk : ExitUsage;
+}
+
+int runReadText(const Options& options) {
+    const auto out = options.get(L"out");
+    const auto className = options.get(L"class");
+    if (!out || !className) return ExitUsage;
+    const HWND frame = FindWindowW(className->c_str(), nullptr);
+    const HWND field = frame ? GetWindow(frame, GW_CHILD) : nullptr;
+    if (field == nullptr) return ExitNoWindow;
+    const LRESULT length = SendMessageW(field, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(copied));
     return writeFileAtomically(*out, toUtf8(text)) ? ExitOk : ExitUsage;
 }
@@ -362,6 +418,8 @@ struct Recorder {
     std::wstring outPath;
     std::optional<std::wstring> readyPath;
     unsigned stallFirstMs = 0;
+    unsigned lagMs = 0;
+    bool showKeyboard = false;
     unsigned idleMs = 1500;
     unsigned timeoutMs = 60000;
     std::vector<RecordedMessage> received;
@@ -385,7 +443,14 @@ void writeRecording() noexcept {
     recorder.written = true;
     try {
         std::string lines;
-        for (const RecordedMessage& message : recorder.received) lines += sequenceLine(message.kind, message.code);
+        for (const RecordedMessage& message : recorder.received) {
+            std::string line = sequenceLine(message.kind, message.code);
+            if (recorder.showKeyboard) {
+                line.pop_back();
+                line += (message.fromKeyboard ? " typed " : " posted ") + std::to_string(message.tick - recorder.startTick) + "\n";
+            }
+            lines += line;
+        }
         writeFileAtomically(recorder.outPath, lines);
     } catch (...) {
     }
@@ -397,13 +462,14 @@ LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         const bool first = recorder.received.empty();
         try {
             recorder.received.push_back({message == WM_KEYDOWN ? MessageKind::KeyDown : MessageKind::Char,
-                                         static_cast<std::uint16_t>(wParam)});
+                                         static_cast<std::uint16_t>(wParam), lParam != 0, GetTickCount()});
         } catch (...) {
             // Out of memory: the sequence comes out short and the comparison fails.
         }
         // A target that is busy when the expansion starts: everything else
         // queues up behind this message meanwhile.
         if (first && recorder.stallFirstMs > 0) Sleep(recorder.stallFirstMs);
+        if (recorder.lagMs > 0) Sleep(recorder.lagMs);
         recorder.lastInputTick = GetTickCount();
         return 0;
     }
@@ -454,6 +520,8 @@ int runRecord(const Options& options) {
     recorder.outPath = *out;
     recorder.readyPath = options.get(L"ready");
     recorder.stallFirstMs = options.number(L"stall-first-ms", 0);
+    recorder.lagMs = options.number(L"lag-ms", 0);
+    recorder.showKeyboard = options.number(L"show-typed", 0) != 0;
     recorder.idleMs = options.number(L"idle-ms", recorder.idleMs);
     recorder.timeoutMs = options.number(L"timeout-ms", recorder.timeoutMs);
     recorder.startTick = GetTickCount();
@@ -506,13 +574,265 @@ int runRecord(const Options& options) {
     return recorder.received.empty() ? ExitNoWindow : ExitOk;
 }
 
+// ---------------------------------------------------------------- keypad
+
+// The key pad's state. Only the process's single GUI thread touches it.
+struct KeyPad {
+    std::wstring text;
+    std::size_t caret = 0;
+    unsigned stallFirstMs = 0;
+    unsigned lagMs = 0;
+    bool seenKey = false;
+    HWND field = nullptr;
+};
+
+KeyPad* gKeyPad = nullptr;
+
+constexpr wchar_t KeyPadClass[] = L"CalmirandeE2eKeyPad";
+constexpr wchar_t KeyPadFieldClass[] = L"CalmirandeE2eKeyPadInput";
+
+bool isLineBreakAt(const std::wstring& text, std::size_t at) {
+    return at + 1 < text.size() && text[at] == L'\r' && text[at + 1] == L'\n';
+}
+
+void keyPadInsert(KeyPad& pad, std::wstring_view what) {
+    pad.text.insert(pad.caret, what);
+    pad.caret += what.size();
+}
+
+// One key message's lag, as a busy application would have it.
+void keyPadLag(KeyPad& pad) {
+    if (!pad.seenKey && pad.stallFirstMs > 0) Sleep(pad.stallFirstMs);
+    pad.seenKey = true;
+    if (pad.lagMs > 0) Sleep(pad.lagMs);
+}
+
+void keyPadKeyDown(KeyPad& pad, HWND hwnd, WPARAM key) {
+    // Like Chromium: the character queued behind a key-down is that key's own.
+    MSG queued;
+    const bool hasCharacter = PeekMessageW(&queued, hwnd, WM_CHAR, WM_CHAR, PM_REMOVE) != FALSE;
+    switch (key) {
+        case VK_BACK:
+            if (pad.caret >= 2 && isLineBreakAt(pad.text, pad.caret - 2)) {
+                pad.text.erase(pad.caret - 2, 2);
+                pad.caret -= 2;
+            } else if (pad.caret > 0) {
+                pad.text.erase(--pad.caret, 1);
+            }
+            return;
+        case VK_RETURN: keyPadInsert(pad, L"\r\n"); return;
+        case VK_TAB: keyPadInsert(pad, L"\t"); return;
+        case VK_LEFT:
+            if (pad.caret >= 2 && isLineBreakAt(pad.text, pad.caret - 2)) pad.caret -= 2;
+            else if (pad.caret > 0) --pad.caret;
+            return;
+        case VK_RIGHT:
+            if (isLineBreakAt(pad.text, pad.caret)) pad.caret += 2;
+            else if (pad.caret < pad.text.size()) ++pad.caret;
+            return;
+        case VK_HOME: pad.caret = 0; return;
+        case VK_END: pad.caret = pad.text.size(); return;
+        case VK_ESCAPE:
+            pad.text.clear();
+            pad.caret = 0;
+            pad.seenKey = false;  // the next key stalls again: each case meets a busy target
+            return;
+        default:
+            if (hasCharacter && queued.wParam >= 0x20) keyPadInsert(pad, std::wstring(1, static_cast<wchar_t>(queued.wParam)));
+            return;
+    }
+}
+
+LRESULT CALLBACK keyPadFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_KEYDOWN || message == WM_CHAR) && gKeyPad) {
+        KeyPad& pad = *gKeyPad;
+        keyPadLag(pad);
+        try {
+            if (message == WM_KEYDOWN) keyPadKeyDown(pad, hwnd, wParam);
+            else if (wParam >= 0x20) keyPadInsert(pad, std::wstring(1, static_cast<wchar_t>(wParam)));
+            // Control characters (8, 9, 13 posted as WM_CHAR) are ignored.
+            SetWindowTextW(hwnd, pad.text.c_str());
+        } catch (...) {
+            // Out of memory: the text comes out short and the comparison fails.
+        }
+        return 0;
+    }
+    if (message == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK keyPadFrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SETFOCUS:
+            if (gKeyPad && gKeyPad->field) SetFocus(gKeyPad->field);
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+int runKeyPad(const Options& options) {
+    KeyPad pad;
+    pad.stallFirstMs = options.number(L"stall-first-ms", 0);
+    pad.lagMs = options.number(L"lag-ms", 0);
+    std::optional<std::wstring> readyPath = options.get(L"ready");
+    gKeyPad = &pad;
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW frameClass{};
+    frameClass.lpfnWndProc = keyPadFrameProc;
+    frameClass.hInstance = instance;
+    frameClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    frameClass.lpszClassName = KeyPadClass;
+    WNDCLASSW fieldClass = frameClass;
+    fieldClass.lpfnWndProc = keyPadFieldProc;
+    fieldClass.lpszClassName = KeyPadFieldClass;
+    if (!RegisterClassW(&frameClass) || !RegisterClassW(&fieldClass)) return ExitNoWindow;
+
+    UniqueWindow frame(CreateWindowExW(0, KeyPadClass, L"Calmirande e2e key pad", WS_OVERLAPPEDWINDOW, 60, 120, 520,
+                                       200, nullptr, nullptr, instance, nullptr));
+    if (!frame.get()) return ExitNoWindow;
+    pad.field = CreateWindowExW(WS_EX_CLIENTEDGE, KeyPadFieldClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10,
+                                480, 120, frame.get(), nullptr, instance, nullptr);
+    if (!pad.field) return ExitNoWindow;
+
+    bool ready = takeForeground(frame.get(), pad.field);
+    MSG msg;
+    DWORD lastTry = GetTickCount();
+    for (;;) {
+        if (!ready && GetTickCount() - lastTry >= 50) {
+            ready = takeForeground(frame.get(), pad.field);
+            lastTry = GetTickCount();
+        }
+        if (ready && readyPath) {
+            writeFileAtomically(*readyPath, "ready\n");
+            readyPath.reset();
+        }
+        if (!ready) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            continue;
+        }
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    frame.release();  // WM_DESTROY already ran
+    gKeyPad = nullptr;
+    return ExitOk;
+}
+
+// ---------------------------------------------------------------- bare-hook
+
+// Samples of the bare hook, in microseconds. Only the hook's thread (the
+// main thread) touches them.
+std::vector<float>* gBareSamples = nullptr;
+
+double microsecondsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER end, frequency;
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+// The calls a capturing hook cannot do without, timed over the same span as
+// the program's hook times its own work: up to, not including, CallNextHookEx.
+LRESULT CALLBACK bareHookProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
+    if (nCode == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN)) {
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        BYTE state[256];
+        GetKeyState(0);
+        GetKeyboardState(state);
+        wchar_t units[4];
+        ToUnicode(key.vkCode, key.scanCode, state, units, 4, 0);
+        const double elapsed = microsecondsSince(start);
+        if (gBareSamples && gBareSamples->size() < 65536) {
+            try {
+                gBareSamples->push_back(static_cast<float>(elapsed));
+            } catch (...) {
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+LRESULT CALLBACK bareHookWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+double percentileOf(std::vector<float> samples, double p) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    const auto index = static_cast<std::size_t>(p / 100.0 * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(index, samples.size() - 1)];
+}
+
+int runBareHook(const Options& options) {
+    const auto out = options.get(L"out");
+    if (!out) return ExitUsage;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = bareHookWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"CalmirandeE2eBareHook";
+    if (!RegisterClassW(&windowClass)) return ExitNoWindow;
+    UniqueWindow window(CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                        nullptr, instance, nullptr));
+    if (!window.get()) return ExitNoWindow;
+
+    std::vector<float> samples;
+    samples.reserve(65536);
+    gBareSamples = &samples;
+    calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, bareHookProc, instance, 0));
+    if (!hook.get()) return ExitFailure;
+    if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
+
+    const DWORD start = GetTickCount();
+    const DWORD timeout = options.number(L"timeout-ms", 600000);
+    MSG msg;
+    bool quit = false;
+    while (!quit && GetTickCount() - start < timeout) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) quit = true;
+            DispatchMessageW(&msg);
+        }
+    }
+    hook.reset();
+    gBareSamples = nullptr;
+    char lines[160];
+    std::snprintf(lines, sizeof lines, "bare_samples %zu\nbare_p50_us %.2f\nbare_p99_us %.2f\n", samples.size(),
+                  percentileOf(samples, 50), percentileOf(samples, 99));
+    return writeFileAtomically(*out, lines) ? ExitOk : ExitFailure;
+}
+
 int usage() {
     printLine(
         L"usage: calmirande_e2e_probe deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter "
-        L"[--plan-out FILE] [--backspaces keydown]\n"
+        L"[--plan-out FILE] [--barrier off]\n"
         L"       calmirande_e2e_probe read-notepad --out FILE\n"
-        L"       calmirande_e2e_probe record --out FILE [--ready FILE] [--stall-first-ms N] [--idle-ms M] "
+        L"       calmirande_e2e_probe read-text --class C --out FILE\n"
+        L"       calmirande_e2e_probe record --out FILE [--ready FILE] [--stall-first-ms N] [--lag-ms L] [--idle-ms M] "
         L"[--timeout-ms T]\n"
+        L"       calmirande_e2e_probe keypad [--ready FILE] [--stall-first-ms N] [--lag-ms L]\n"
+        L"       calmirande_e2e_probe bare-hook --out FILE [--ready FILE] [--timeout-ms T]\n"
         L"       calmirande_e2e_probe foreground [--out FILE]\n"
         L"       calmirande_e2e_probe window --class C\n"
         L"       calmirande_e2e_probe close-window --class C\n"
@@ -538,6 +858,9 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"close-window") rc = runCloseWindow(options);
         else if (command == L"wait-idle") rc = runWaitIdle(options);
         else if (command == L"keylog") rc = runKeyLog(options);
+        else if (command == L"read-text") rc = runReadText(options);
+        else if (command == L"keypad") rc = runKeyPad(options);
+        else if (command == L"bare-hook") rc = runBareHook(options);
         else return usage();
         if (rc == ExitUsage) return usage();
         return rc;

@@ -1,12 +1,16 @@
 # The program itself under Wine: calmirande.exe (x86_64 test build) runs in a
 # working directory of our own with a hand-written list and preferences, and
-# xdotool types into Wine's notepad as a user would. The program's keyboard
-# hook sees the keys, its worker erases the word and types the text, and the
-# cases compare notepad's text byte for byte.
+# xdotool types as a user would (a Shift press per capital and for "*") into
+# one of two kinds of target: Wine's notepad, whose Edit control acts on
+# characters, and the probe's key pad, which acts on key presses as browsers
+# do, idle or slow. The program's keyboard hook sees the keys, its worker
+# erases the word and types the text, and the cases compare the target's text
+# byte for byte.
 #
 # Sourced by run.sh after its own cases (same Xvfb, Wine prefix, notepad,
 # pass/fail counters and artefacts folder). Needs: BUILD_DIR, ARTIFACTS,
 # PROBE, E2E_TMP, E2E_NOTEPAD_XID, and run.sh's pass/fail/show_bytes.
+# Set E2E_LOAD_EXPANSIONS to change the count of the load cases (200).
 #
 # Every wait polls a condition. A case that expects nothing to happen types
 # a known abbreviation after it: the hook handles keys in order, so once that
@@ -34,6 +38,8 @@ program_write_files() {
     e2e_write_list "$dir" "$PROGRAM_LIST" \
         $'bjr\tBonjour<R>Paul' \
         $'slt\tSalut' \
+        $'sla\tSalade' \
+        $'slo\tSlogan' \
         $'fpol\tJe vous prie d\'agréer, (*1), mes sentiments distingués' \
         $'cher\tCher (*1), à bientôt' \
         $'amt\tAmicalement-' \
@@ -76,35 +82,62 @@ program_stop() {
     PROGRAM_PID=
 }
 
-# notepad_settles FILE: notepad holds FILE now and still does after three
+# The target the cases type into: notepad or keypad.
+PROGRAM_TARGET=notepad
+
+target_holds() {
+    case $PROGRAM_TARGET in
+        notepad) e2e_notepad_holds "$1" ;;
+        keypad) e2e_keypad_holds "$1" ;;
+    esac
+}
+
+# The target's text as read last by target_holds.
+target_text() { echo "$E2E_TMP/$PROGRAM_TARGET.txt"; }
+
+target_clear() {
+    case $PROGRAM_TARGET in
+        notepad) e2e_clear_notepad ;;
+        keypad) e2e_clear_keypad ;;
+    esac
+}
+
+target_xid() {
+    case $PROGRAM_TARGET in
+        notepad) echo "$E2E_NOTEPAD_XID" ;;
+        keypad) echo "$E2E_KEYPAD_XID" ;;
+    esac
+}
+
+# target_settles FILE: the target holds FILE now and still does after three
 # more round trips through its queue (a late character shows up there).
-notepad_settles() {
+target_settles() {
     local round
     for round in 1 2 3; do
-        e2e_notepad_holds "$1" || return 1
+        target_holds "$1" || return 1
     done
 }
 
 # program_input ACTION...: what the user does, in order, through xdotool:
-#   TEXT          types TEXT (ASCII) with the default-ish 15 ms delay
+#   TEXT          types TEXT with a 15 ms delay; xdotool presses Shift for
+#                 each capital and for "*" on the us layout, as people do
 #   +KEY...       presses and releases each key (xdotool key names)
-#   v:KEY / ^:KEY holds KEY down / releases it (Shift over a word)
-#   @click        clicks notepad's client area below its first line
+#   @click        clicks the target's client area below its first line
+#   @wheel        turns the mouse wheel over the target
 program_input() {
     local action
     for action in "$@"; do
         case $action in
             +*) read -r -a keys <<<"${action#+}"; xdotool key "${keys[@]}" ;;
-            v:*) xdotool keydown "${action#v:}" ;;
-            ^:*) xdotool keyup "${action#^:}" ;;
-            @click) xdotool mousemove --sync $(notepad_click_point) click 1 ;;
+            @click) xdotool mousemove --sync $(target_click_point) click 1 ;;
+            @wheel) xdotool mousemove --sync $(target_click_point) click 5 ;;
             *) xdotool type --delay 15 -- "$action" ;;
         esac
     done
 }
 
-# program_step NAME EXPECTED ACTION...: does the actions and waits for
-# notepad to hold EXPECTED exactly and keep it. Fails the case (and returns
+# program_step NAME EXPECTED ACTION...: does the actions and waits for the
+# target to hold EXPECTED exactly and keep it. Fails the case (and returns
 # 1) otherwise.
 program_step() {
     local name=$1 expected=$2
@@ -112,21 +145,21 @@ program_step() {
     local expected_file="$E2E_TMP/$name.expected"
     printf '%s' "$expected" >"$expected_file"
     program_input "$@"
-    if ! e2e_wait_for 10 "notepad to hold the expected text" e2e_notepad_holds "$expected_file" ||
-        ! notepad_settles "$expected_file"; then
-        cp "$E2E_TMP/notepad.txt" "$ARTIFACTS/$name.notepad.txt"
+    if ! e2e_wait_for 10 "the target to hold the expected text" target_holds "$expected_file" ||
+        ! target_settles "$expected_file"; then
+        cp "$(target_text)" "$ARTIFACTS/$name.text"
         show_bytes "expected" "$expected_file"
-        show_bytes "notepad" "$E2E_TMP/notepad.txt"
-        fail "$name" "notepad's text differs from the expected one"
+        show_bytes "$PROGRAM_TARGET" "$(target_text)"
+        fail "$name" "the $PROGRAM_TARGET's text differs from the expected one"
         return 1
     fi
-    cp "$E2E_TMP/notepad.txt" "$ARTIFACTS/$name.notepad.txt"
+    cp "$(target_text)" "$ARTIFACTS/$name.text"
 }
 
 # program_case NAME EXPECTED ACTION... [-- EXPECTED_THEN ACTION...]
-# On an empty notepad: the actions, then notepad must hold EXPECTED. After
-# "--", more actions once that is so (typing at the caret the expansion
-# left), and notepad must hold EXPECTED_THEN.
+# On an empty target: the actions, then it must hold EXPECTED. After "--",
+# more actions once that is so (typing at the caret the expansion left), and
+# it must hold EXPECTED_THEN.
 program_case() {
     local name=$1 expected=$2
     shift 2
@@ -136,8 +169,8 @@ program_case() {
         fail "$name" "the program is not running"
         return 0
     fi
-    if ! e2e_clear_notepad; then
-        fail "$name" "could not empty notepad"
+    if ! target_clear; then
+        fail "$name" "could not empty the $PROGRAM_TARGET"
         return 0
     fi
     program_step "$name" "$expected" "${first[@]}" || return 0
@@ -148,15 +181,16 @@ program_case() {
     pass "$name"
 }
 
-# A point of notepad's client area well below the first line: clicking there
-# leaves the caret at the end of a one-line text.
-notepad_click_point() {
-    local x y w h
-    eval "$(xdotool getwindowgeometry --shell "$E2E_NOTEPAD_XID" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-    x=$X y=$Y w=$WIDTH h=$HEIGHT
-    echo "$((x + w / 2)) $((y + h / 2))"
+# A point of the target's client area well below the first line: clicking
+# there leaves the caret at the end of a one-line text.
+target_click_point() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$(target_xid)" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+    echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
 }
 
+# The strip's state, one "name value" a line (the probe's window command);
+# succeeds when it is shown.
 aid_shown() {
     local rc=0
     e2e_probe window --class "$AID_CLASS" >"$E2E_TMP/aid.raw" 2>&1 || rc=$?
@@ -165,63 +199,192 @@ aid_shown() {
     return $rc
 }
 
-# Typing an existing key shows the strip with that row red: the strip is
-# visible, topmost, layered with alpha 200, and its region of a screenshot
-# holds red pixels. The screenshot stays as an artefact.
-program_aid_case() {
+aid_hidden() {
+    local rc=0
+    e2e_probe window --class "$AID_CLASS" >/dev/null 2>&1 || rc=$?
+    [[ $rc -eq 6 ]]
+}
+
+# aid_pixels SHOT KIND: the count of strongly red or blue pixels (text
+# anti-aliased, the strip blended over the desktop) inside the strip's
+# rectangle as aid_shown read it last.
+aid_pixels() {
+    local shot=$1 kind=$2 left top right bottom fx
+    read -r _ left top right bottom < <(grep '^rect ' "$E2E_TMP/aid.state")
+    case $kind in
+        red) fx='(r > 0.6 && g < 0.35 && b < 0.35) ? 1 : 0' ;;
+        blue) fx='(b > 0.6 && r < 0.35 && g < 0.35) ? 1 : 0' ;;
+    esac
+    convert "$shot" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage -fx "$fx" \
+        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0
+}
+
+# aid_rect: "left top width height" of the strip as aid_shown read it last.
+aid_rect() {
+    local left top right bottom
+    read -r _ left top right bottom < <(grep '^rect ' "$E2E_TMP/aid.state")
+    echo "$left $top $((right - left)) $((bottom - top))"
+}
+
+# aid_typed NAME TEXT: empties notepad, types TEXT and waits until notepad
+# holds it (the hook has seen every key by then).
+aid_typed() {
+    local name=$1 text=$2
+    e2e_clear_notepad || return 1
+    printf '%s' "$text" >"$E2E_TMP/$name.typed"
+    xdotool type --delay 15 -- "$text"
+    e2e_wait_for 10 "typed text in notepad" e2e_notepad_holds "$E2E_TMP/$name.typed"
+}
+
+AID_ROW_HEIGHT=
+
+# Typing an existing key shows the strip with that row red: visible, topmost,
+# layered with alpha 200, one row high, centred at the top of the screen, and
+# its region of a screenshot holds red pixels. The screenshot stays.
+program_aid_exact_case() {
     local name=program-writing-aid-exact shot="$ARTIFACTS/writing-aid-exact.png"
-    e2e_clear_notepad || { fail "$name" "could not empty notepad"; return; }
-    xdotool type --delay 15 slt
-    printf 'slt' >"$E2E_TMP/$name.typed"
-    if ! e2e_wait_for 10 "typed text in notepad" e2e_notepad_holds "$E2E_TMP/$name.typed" ||
-        ! e2e_wait_for 10 "the writing-aid strip shown" aid_shown; then
+    if ! aid_typed "$name" slt || ! e2e_wait_for 10 "the writing-aid strip shown" aid_shown; then
         sed 's/^/    /' "$E2E_TMP/aid.state"
         fail "$name" "the writing-aid strip is not shown after typing an existing key"
         return
     fi
     import -window root "$shot"
     cp "$E2E_TMP/aid.state" "$ARTIFACTS/writing-aid-exact.state"
-    local left top right bottom
-    read -r _ left top right bottom < <(grep '^rect ' "$E2E_TMP/aid.state")
     if ! grep -qx 'topmost 1' "$E2E_TMP/aid.state" || ! grep -qx 'alpha 200' "$E2E_TMP/aid.state"; then
         sed 's/^/    /' "$E2E_TMP/aid.state"
         fail "$name" "the strip is not a topmost layered window of alpha 200"
         return
     fi
-    # Strongly red pixels (text anti-aliased, the strip blended over the
-    # desktop) inside the strip's rectangle.
-    local reds
-    reds=$(convert "$shot" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
-        -fx '(r > 0.6 && g < 0.35 && b < 0.35) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0)
+    local left top width height screen_width reds
+    read -r left top width height < <(aid_rect)
+    screen_width=$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1] }')
+    if ((left != (screen_width - 800) / 2 || top != 0 || width != 800)); then
+        fail "$name" "the strip is at $left,$top, $width wide; expected $(((screen_width - 800) / 2)),0, 800 wide"
+        return
+    fi
+    AID_ROW_HEIGHT=$((height - 4))
+    if ((AID_ROW_HEIGHT < 8)); then
+        fail "$name" "the strip is $height pixels high for one row"
+        return
+    fi
+    reds=$(aid_pixels "$shot" red)
     if ((reds < 10)); then
         fail "$name" "no red row in the strip's region of $shot ($reds red pixels)"
         return
     fi
-    echo "  writing aid: $(tr '\n' ' ' <"$E2E_TMP/aid.state"); $reds red pixels"
+    echo "  writing aid: $(tr '\n' ' ' <"$E2E_TMP/aid.state"); $reds red pixels, rows of $AID_ROW_HEIGHT px"
     pass "$name"
 }
 
-# program_timings FILE: prints the hook's and the deliveries' figures.
+# A prefix of three consecutive rows (slt, sla, slo), none equal to it: three
+# rows high, and the first of them blue, nothing red.
+program_aid_prefix_case() {
+    local name=program-writing-aid-prefix shot="$ARTIFACTS/writing-aid-prefix.png"
+    if ! aid_typed "$name" sl || ! e2e_wait_for 10 "the writing-aid strip shown" aid_shown; then
+        fail "$name" "the writing-aid strip is not shown for a prefix"
+        return
+    fi
+    import -window root "$shot"
+    local left top width height blues reds
+    read -r left top width height < <(aid_rect)
+    if [[ -n "$AID_ROW_HEIGHT" ]] && ((height != 3 * AID_ROW_HEIGHT + 4)); then
+        fail "$name" "the strip is $height pixels high for three rows of $AID_ROW_HEIGHT"
+        return
+    fi
+    blues=$(aid_pixels "$shot" blue)
+    reds=$(aid_pixels "$shot" red)
+    if ((blues < 10 || reds > 0)); then
+        fail "$name" "expected a blue row and no red one ($blues blue, $reds red pixels in $shot)"
+        return
+    fi
+    pass "$name"
+}
+
+# program_aid_hides_case NAME ACTION [EXPECTED_TEXT]: "sl" shows the strip;
+# then ACTION (a click, a wheel turn, a key) must hide it.
+program_aid_hides_case() {
+    local name=$1 action=$2
+    if ! aid_typed "$name" sl || ! e2e_wait_for 10 "the writing-aid strip shown" aid_shown; then
+        fail "$name" "the writing-aid strip is not shown after typing sl"
+        return
+    fi
+    program_input "$action"
+    if ! e2e_wait_for 10 "the writing-aid strip hidden" aid_hidden; then
+        fail "$name" "the strip is still shown after $action"
+        return
+    fi
+    pass "$name"
+}
+
+# With line 2 of the preferences 0 the strip never shows, while the keys are
+# still captured and expanded.
+program_aid_off_case() {
+    local name=program-writing-aid-off round
+    if ! aid_typed "$name" slt; then
+        fail "$name" "notepad did not get the typed keys"
+        return
+    fi
+    for round in 1 2 3 4 5; do
+        if ! aid_hidden; then
+            fail "$name" "the strip is shown although the preferences turn it off"
+            return
+        fi
+        sleep 0.1
+    done
+    program_step "$name" "$SLT_TEXT " +space || return
+    aid_hidden || { fail "$name" "the strip is shown although the preferences turn it off"; return; }
+    pass "$name"
+}
+
+# program_timings FILE [BARE_FILE]: prints the hook's and the deliveries'
+# figures, and the hook's cost against the bare hook's over the same keys.
 program_timings() {
-    local file=$1
+    local file=$1 bare=${2:-}
     awk '
+        FILENAME != ARGV[1] && $1 == "bare_samples" { bare_samples = $2 }
+        FILENAME != ARGV[1] && $1 == "bare_p50_us" { bare_p50 = $2 }
+        FILENAME != ARGV[1] && $1 == "bare_p99_us" { bare_p99 = $2 }
+        FILENAME != ARGV[1] { next }
         $1 == "hook_samples" { samples = $2 }
         $1 == "hook_p50_us" { p50 = $2 }
         $1 == "hook_p99_us" { p99 = $2 }
         $1 == "hook_max_us" { max = $2 }
-        $1 == "delivery_ms" && $4 > 0 { ratio[n++] = $2 / $4; settle += $6 }
+        $1 == "delivery_ms" && $4 > 0 { ratio[n++] = $2 / $4; settle += $6; ordered += $8 }
         END {
-            printf "  hook: %d keys, p50 %.1f us, p99 %.1f us, max %.1f us\n", samples, p50, p99, max
+            printf "  hook: %d key presses, p50 %.1f us, p99 %.1f us, max %.1f us\n", samples, p50, p99, max
+            if (bare_samples > 0 && bare_p50 > 0 && bare_p99 > 0)
+                printf "  hook against a bare hook (%d key presses, p50 %.1f us, p99 %.1f us): p50 %.2fx, p99 %.2fx\n",
+                    bare_samples, bare_p50, bare_p99, p50 / bare_p50, p99 / bare_p99
             if (n == 0) { print "  delivery: none recorded"; exit }
             for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (ratio[j] < ratio[i]) { t = ratio[i]; ratio[i] = ratio[j]; ratio[j] = t }
             median = (n % 2) ? ratio[int(n / 2)] : (ratio[n / 2 - 1] + ratio[n / 2]) / 2
-            printf "  delivery/floor: %d expansions, median %.3f, max %.3f; wait for pending input before it: mean %.1f ms\n", n, median, ratio[n - 1], settle / n
-        }' "$file"
+            printf "  delivery/floor, barriers included: %d expansions, median %.3f, max %.3f; every barrier answered in %d; wait for pending input before it: mean %.1f ms\n", n, median, ratio[n - 1], ordered, settle / n
+        }' "$file" ${bare:+"$bare"}
+}
+
+BARE_HOOK_PID=
+
+# The bare hook runs beside the program for a whole session: both time the
+# same key presses.
+bare_hook_start() {
+    local ready="$E2E_TMP/bare.ready"
+    rm -f "$ready" "$E2E_TMP/bare-hook.txt"
+    e2e_probe bare-hook --out "$(e2e_winpath "$E2E_TMP/bare-hook.txt")" --ready "$(e2e_winpath "$ready")" \
+        >"$E2E_TMP/bare-hook.log" 2>&1 &
+    BARE_HOOK_PID=$!
+    e2e_wait_for 10 "the bare hook" test -e "$ready"
+}
+
+bare_hook_stop() {
+    [[ -n "$BARE_HOOK_PID" ]] || return 0
+    e2e_probe close-window --class CalmirandeE2eBareHook >/dev/null 2>&1 || true
+    wait "$BARE_HOOK_PID" 2>/dev/null || true
+    BARE_HOOK_PID=
 }
 
 program_end_case() {
     local name=$1 timings_copy=$2
-    local timings="$PROGRAM_DIR/calmirande-timings.txt"
+    local timings="$PROGRAM_DIR/calmirande-timings.txt" bare=
     if ! program_stop; then
         fail "$name" "the program did not end on WM_CLOSE to its window"
         return
@@ -231,7 +394,66 @@ program_end_case() {
         return
     fi
     cp "$timings" "$ARTIFACTS/$timings_copy"
-    program_timings "$timings"
+    if [[ -n "$BARE_HOOK_PID" ]]; then
+        bare_hook_stop
+        if [[ -s "$E2E_TMP/bare-hook.txt" ]]; then
+            bare="$ARTIFACTS/bare-hook-${timings_copy#calmirande-}"
+            cp "$E2E_TMP/bare-hook.txt" "$bare"
+        fi
+    fi
+    program_timings "$timings" $bare
+    pass "$name"
+}
+
+CPU_HOG_PIDS=()
+
+cpu_load_start() {
+    local core
+    for core in $(seq "$(nproc)"); do
+        (while :; do :; done) &
+        CPU_HOG_PIDS+=($!)
+    done
+}
+
+cpu_load_stop() {
+    ((${#CPU_HOG_PIDS[@]})) || return 0
+    kill "${CPU_HOG_PIDS[@]}" 2>/dev/null || true
+    wait "${CPU_HOG_PIDS[@]}" 2>/dev/null || true
+    CPU_HOG_PIDS=()
+}
+
+# program_load_case NAME COUNT: COUNT words typed and expanded, one after the
+# other, with every core kept busy meanwhile. A wrong expansion (the text
+# differs once it settles) is counted, shown and cleared away; the case
+# reports the count and fails beyond 5 %, which no timing accident explains.
+program_load_case() {
+    local name=$1 count=$2 i wrong=0 expected='' word text
+    local expected_file="$E2E_TMP/$name.expected" t0=$EPOCHREALTIME
+    target_clear || { fail "$name" "could not empty the $PROGRAM_TARGET"; return; }
+    cpu_load_start
+    for ((i = 0; i < count; i++)); do
+        if ((i % 2)); then word='bjr ' text="$BJR_TEXT "; else word='slt ' text="$SLT_TEXT "; fi
+        expected+=$text
+        printf '%s' "$expected" >"$expected_file"
+        xdotool type --delay 15 -- "$word"
+        if ! e2e_wait_for 10 "the expansion" target_holds "$expected_file" || ! target_settles "$expected_file"; then
+            wrong=$((wrong + 1))
+            cp "$(target_text)" "$ARTIFACTS/$name.wrong-$wrong.text"
+            printf '  %s: expansion %d went wrong:\n' "$name" "$((i + 1))"
+            od -An -c "$(target_text)" | tail -n 3 | sed 's/^/    /'
+            expected=''
+            target_clear || break
+        elif ((i % 10 == 9)); then
+            expected=''
+            target_clear || break
+        fi
+    done
+    cpu_load_stop
+    echo "  $name: $i expansions in the $PROGRAM_TARGET under a $(nproc)-core CPU load, $wrong wrong ($(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.0f", b-a}') s)"
+    if ((i < count || wrong * 20 > count)); then
+        fail "$name" "$wrong wrong expansions of $i"
+        return
+    fi
     pass "$name"
 }
 
@@ -293,6 +515,45 @@ program_fr_cases() {
     setxkbmap us
 }
 
+# The cases every kind of target must pass, typed as people type: a Shift
+# press for each capital and for the "*" of the us layout.
+program_typing_cases() {
+    local p=$1
+    #            name                 expected                    actions
+    program_case "$p-space"           "$SLT_TEXT "                'slt '
+    program_case "$p-tab"             "$SLT_TEXT"$'\t'            slt +Tab
+    program_case "$p-enter"           "$SLT_TEXT"$'\r\n'          slt +Return
+    program_case "$p-capitals"        "$SLT_TEXT "                'SLT '
+    program_case "$p-multi-line"      "$BJR_TEXT "                'bjr '
+    program_case "$p-multi-line-tab"  "$ADR_TEXT"$'\r\n'          adr +Return
+    # Spaces and capitals inside the parameter do not end the word.
+    program_case "$p-parameter"       "Je vous prie d'agréer, Monsieur le Directeur, mes sentiments distingués " \
+                                      'fpol*Monsieur le Directeur* '
+    program_case "$p-parameter-tab"   "Je vous prie d'agréer, madame, mes sentiments distingués"$'\t' \
+                                      'fpol*madame*' +Tab
+    # An empty marker: no ending key, the caret where the marker was.
+    program_case "$p-caret"           'Cher , à bientôt'          'cher ' -- 'Cher Paul, à bientôt' Paul
+    program_case "$p-trailing-dash"   'Amicalement'               'amt ' -- 'Amicalement Bob' ' Bob'
+}
+
+# program_keypad_session PREFIX [keypad options...]: the typing cases in a
+# fresh key pad.
+program_keypad_session() {
+    local prefix=$1
+    shift
+    if ! e2e_start_keypad "$@"; then
+        fail "$prefix-start" "the key pad did not come up"
+        return
+    fi
+    PROGRAM_TARGET=keypad
+    program_typing_cases "$prefix"
+    if [[ $prefix == keypad ]]; then
+        program_load_case keypad-load "${E2E_LOAD_EXPANSIONS:-200}"
+    fi
+    e2e_stop_keypad
+    PROGRAM_TARGET=notepad
+}
+
 program_cases() {
     if [[ ! -f "$PROGRAM_EXE" ]]; then
         fail program-start "$PROGRAM_EXE is missing (scripts/build.sh win64)"
@@ -300,33 +561,18 @@ program_cases() {
     fi
     program_write_files "$PROGRAM_DIR" 1
     cp "$PROGRAM_DIR/Listes/$PROGRAM_LIST" "$ARTIFACTS/program-$PROGRAM_LIST"
+    PROGRAM_TARGET=notepad
     e2e_focus_notepad
+    bare_hook_start || e2e_log "the bare hook did not start: no cost ratio this run"
     if ! program_start "$PROGRAM_DIR"; then
         fail program-start "the program did not come up (log: $(head -c 400 "$E2E_TMP/program.log"))"
         return
     fi
     pass program-start
 
-    #            name                       expected                    actions
-    program_case program-space              "$SLT_TEXT "                'slt '
-    program_case program-tab                "$SLT_TEXT"$'\t'            slt +Tab
-    program_case program-enter              "$SLT_TEXT"$'\r\n'          slt +Return
+    program_typing_cases program
     program_case program-after-text         "Oui $SLT_TEXT "            'Oui slt '
-    # Shift held over the whole word, as one types capitals (each Shift
-    # press starts the word afresh).
-    program_case program-capitals           "$SLT_TEXT "                v:shift '+s l t' ^:shift +space
-    program_case program-multi-line         "$BJR_TEXT "                'bjr '
-    program_case program-multi-line-tab     "$ADR_TEXT"$'\r\n'          adr +Return
     program_case program-accents            "$ACC_TEXT "                'acc '
-    # "*" from the keypad: Shift (needed for "*" on the us layout) would
-    # start the word afresh. Spaces inside the parameter do not end the word.
-    program_case program-parameter          "Je vous prie d'agréer, monsieur le directeur, mes sentiments distingués " \
-                                            fpol +KP_Multiply 'monsieur le directeur' '+KP_Multiply space'
-    program_case program-parameter-tab      "Je vous prie d'agréer, madame, mes sentiments distingués"$'\t' \
-                                            fpol +KP_Multiply madame '+KP_Multiply Tab'
-    # An empty marker: no ending key, the caret where the marker was.
-    program_case program-caret              'Cher , à bientôt'          'cher ' -- 'Cher Paul, à bientôt' Paul
-    program_case program-trailing-dash      'Amicalement'               'amt ' -- 'Amicalement Bob' ' Bob'
     program_case program-unknown-word       "xyz $SLT_TEXT "            'xyz slt '
     program_case program-backspace          "$BJR_TEXT "                bjq +BackSpace 'r '
     program_case program-backspace-twice    'Bonjour Xavier '           bjrr '+BackSpace BackSpace' 'x '
@@ -334,7 +580,30 @@ program_cases() {
     # click broke the word, so "jr" alone is not expanded.
     program_case program-click-cancels      "bjr $SLT_TEXT "            b @click 'jr slt '
     program_case program-arrow-cancels      "bjr $SLT_TEXT "            b '+Left Right' 'jr slt '
-    program_aid_case
+    # Ctrl alone breaks the word; Shift alone (held, repeating) does not.
+    program_case program-ctrl-cancels       "bjr $SLT_TEXT "            b +Control_L 'jr slt '
+    program_case program-shift-keeps        "$BJR_TEXT "                b '+Shift_L Shift_R Shift_L' 'jr '
+
+    program_aid_exact_case
+    program_aid_prefix_case
+    program_aid_hides_case program-writing-aid-click-hides  @click
+    program_aid_hides_case program-writing-aid-wheel-hides  @wheel
+    program_aid_hides_case program-writing-aid-one-letter   +BackSpace
+    program_aid_hides_case program-writing-aid-no-match     x
+
+    program_load_case program-load "${E2E_LOAD_EXPANSIONS:-200}"
+    program_keypad_session keypad
+    program_keypad_session keypad-slow --stall-first-ms 40 --lag-ms 12
     program_end_case program-timings calmirande-timings.txt
+
+    # The writing aid turned off in the preferences.
+    program_write_files "$PROGRAM_DIR" 0
+    e2e_focus_notepad
+    if ! program_start "$PROGRAM_DIR"; then
+        fail program-aid-off-start "the program did not come up with the writing aid off"
+    else
+        program_aid_off_case
+        program_end_case program-aid-off-timings calmirande-timings-aid-off.txt
+    fi
     program_fr_cases
 }

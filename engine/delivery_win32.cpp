@@ -20,23 +20,39 @@ std::mutex timingsMutex;
 std::vector<DeliveryTiming> timings;
 constexpr std::size_t kMaxTimings = 1024;
 
-std::int64_t now() {
+std::int64_t frequency() {
+    static const std::int64_t perSecond = [] {
+        LARGE_INTEGER value;
+        ::QueryPerformanceFrequency(&value);
+        return value.QuadPart;
+    }();
+    return perSecond;
+}
+
+std::int64_t nowMicros() {
     LARGE_INTEGER counter;
     ::QueryPerformanceCounter(&counter);
-    return counter.QuadPart;
+    // Split so that the product cannot overflow however long the uptime.
+    const std::int64_t perSecond = frequency();
+    return counter.QuadPart / perSecond * 1'000'000 + counter.QuadPart % perSecond * 1'000'000 / perSecond;
 }
 
-double milliseconds(std::int64_t from, std::int64_t to) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to - from) * 1e3 / static_cast<double>(frequency.QuadPart);
+// One sent WM_NULL: handled inside the target's next message retrieval,
+// before its posted messages and its input. False when the target did not
+// answer in time, is hung, or is gone.
+bool sendNull(HWND window) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, Win32MessagePoster::RoundTripTimeoutMs,
+                                 &ignored) != 0;
 }
 
-void recordDelivery(const ExpansionPlan& plan, std::int64_t start, std::int64_t postingStarted) {
-    if (postingStarted == 0) return;  // no focus window: nothing was delivered
+void recordDelivery(const ExpansionPlan& plan, std::int64_t start, std::int64_t postingStarted,
+                    const DeliveryOutcome& outcome) {
+    if (!outcome.delivered) return;
     DeliveryTiming timing;
-    timing.settleMs = milliseconds(start, postingStarted);
-    timing.elapsedMs = milliseconds(postingStarted, now());
+    timing.settleMs = static_cast<double>(postingStarted - start) / 1e3;
+    timing.elapsedMs = static_cast<double>(nowMicros() - postingStarted) / 1e3;
+    timing.orderedThroughout = outcome.orderedThroughout;
     for (const PlannedMessage& message : plan.messages) {
         if (message.waitMs == CharacterWaitMs) timing.pacingFloorMs += CharacterWaitMs;
     }
@@ -62,24 +78,31 @@ MessagePoster::Window Win32MessagePoster::focusedWindow() {
     return reinterpret_cast<Window>(info.hwndFocus);
 }
 
-void Win32MessagePoster::awaitPendingInput(Window window) {
-    // A sent message is handled inside the target's GetMessage, before its
-    // posted messages and its input. When a round trip returns, the target
-    // is awake and about to ask for its next message, which is its pending
-    // input since nothing is posted yet; the pause lets that request come
-    // before the next round trip. No API tells when another thread's input
-    // queue is empty, so this narrows the window rather than closing it:
-    // typing "slt " at 15 ms a key into notepad under Wine with both cores
-    // busy, the Space or the "t" was overtaken in 5 of 20 expansions without
-    // this, 1 of 40 with two round trips 1 ms apart, 3 of 140 with three
-    // 5 ms apart (none on an idle machine). It costs about 15 ms once per
-    // expansion; a hung target costs at most the timeouts.
-    for (int roundTrip = 0; roundTrip < 3; ++roundTrip) {
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(reinterpret_cast<HWND>(window), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &ignored);
+bool Win32MessagePoster::awaitPendingInput(Window window) {
+    // When a round trip returns, the target is back in its loop and about to
+    // take its next message, which is its pending input since nothing is
+    // posted yet; the pause lets it do so before the next round trip. A slow
+    // round trip means the target was busy (with the user's last keys, or
+    // starved of CPU), so the wait goes on until one comes back quickly. No
+    // API tells when another thread's input queue is empty, so this narrows
+    // the window rather than closing it (docs/delivery.md has the figures).
+    // It costs about 15 ms on an idle target.
+    constexpr int minimumTrips = 3;
+    constexpr std::int64_t quickTripMicros = 2'000;
+    constexpr std::int64_t budgetMicros = 300'000;
+    const HWND target = reinterpret_cast<HWND>(window);
+    const std::int64_t start = nowMicros();
+    bool answered = true;
+    for (int trip = 0;; ++trip) {
+        const std::int64_t sent = nowMicros();
+        answered = sendNull(target);
+        const std::int64_t back = nowMicros();
         ::Sleep(5);
+        if (!answered || back - start > budgetMicros) break;
+        if (trip + 1 >= minimumTrips && back - sent < quickTripMicros) break;
     }
-    postingStarted_ = now();
+    postingStarted_ = nowMicros();
+    return answered;
 }
 
 void Win32MessagePoster::post(Window window, const PlannedMessage& message) {
@@ -87,7 +110,14 @@ void Win32MessagePoster::post(Window window, const PlannedMessage& message) {
     ::PostMessageW(reinterpret_cast<HWND>(window), msg, message.code, 0);
 }
 
-void Win32MessagePoster::wait(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+bool Win32MessagePoster::roundTrip(Window window) { return sendNull(reinterpret_cast<HWND>(window)); }
+
+std::int64_t Win32MessagePoster::nowMicroseconds() { return nowMicros(); }
+
+void Win32MessagePoster::waitMicroseconds(std::int64_t microseconds) {
+    // Whole milliseconds, rounded up: never shorter than the pace asks.
+    ::Sleep(static_cast<DWORD>((microseconds + 999) / 1000));
+}
 
 void deliverToForeground(const ExpansionPlan& plan) {
     const TimerResolutionScope resolution;
@@ -103,9 +133,10 @@ void startExpansionWorker(std::u16string word, std::uint32_t trigger, const Expa
                 const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
                 const TimerResolutionScope resolution;
                 Win32MessagePoster poster;
-                const std::int64_t start = now();
-                if (const auto plan = runExpansion(word, trigger, *table, gate, poster)) {
-                    recordDelivery(*plan, start, poster.postingStarted());
+                const std::int64_t start = nowMicros();
+                DeliveryOutcome outcome;
+                if (const auto plan = runExpansion(word, trigger, *table, gate, poster, &outcome)) {
+                    recordDelivery(*plan, start, poster.postingStarted(), outcome);
                 }
             } catch (...) {
                 // Nothing to report to: an expansion that fails types nothing more.

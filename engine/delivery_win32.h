@@ -11,16 +11,22 @@
 
 namespace calmirande {
 
-// One per delivery (it remembers when the posting began).
+// One per delivery (it remembers when the posting began). Worker thread.
 class Win32MessagePoster final : public MessagePoster {
 public:
-    Window focusedWindow() override;
-    void awaitPendingInput(Window window) override;
-    void post(Window window, const PlannedMessage& message) override;
-    void wait(std::uint32_t milliseconds) override;
+    // A target that has not come back to its loop after this long is taken
+    // as stopped: the rest of the delivery goes without waiting for it.
+    static constexpr unsigned RoundTripTimeoutMs = 250;
 
-    // QueryPerformanceCounter when the wait for pending input ended; 0 if
-    // it never began.
+    Window focusedWindow() override;
+    bool awaitPendingInput(Window window) override;
+    void post(Window window, const PlannedMessage& message) override;
+    bool roundTrip(Window window) override;
+    std::int64_t nowMicroseconds() override;
+    void waitMicroseconds(std::int64_t microseconds) override;
+
+    // nowMicroseconds() when the wait for pending input ended; 0 if it
+    // never began.
     std::int64_t postingStarted() const { return postingStarted_; }
 
 private:
@@ -31,12 +37,13 @@ private:
 void deliverToForeground(const ExpansionPlan& plan);
 
 // How long one delivery took: the wait for the target's pending input, then
-// the posting against its pacing floor, 5 ms for each Backspace and
-// character (n + 1 + m of them).
+// the posting, barriers included, against its pacing floor, 5 ms for each
+// Backspace and character (n + 1 + m of them).
 struct DeliveryTiming {
     double settleMs = 0;
     double elapsedMs = 0;
     double pacingFloorMs = 0;
+    bool orderedThroughout = false;  // the target answered every barrier
 };
 // The deliveries of this run so far (the first 1024), in the order they ended.
 std::vector<DeliveryTiming> deliveryTimings();

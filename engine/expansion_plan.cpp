@@ -13,32 +13,23 @@ std::u16string marker(std::size_t number) {
 }
 
 // Removes every occurrence of `what` (one left-to-right pass) and moves
-// `caret`, when it is set, back by the length of what stood before it.
+// `caret`, when it is set, to the same place among the characters that stay:
+// it counts the characters before it that survive, so a removed marker that
+// straddles the caret leaves it where that marker began.
 void removeAll(std::u16string& text, std::u16string_view what, std::optional<std::size_t>& caret) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t pos = 0;
-    std::size_t removedBeforeCaret = 0;
+    std::optional<std::size_t> movedCaret;
     for (std::size_t hit; (hit = text.find(what, pos)) != std::u16string::npos; pos = hit + what.size()) {
+        if (caret && !movedCaret && *caret <= hit) movedCaret = out.size() + (*caret - pos);
         out.append(text, pos, hit - pos);
-        if (caret && hit < *caret) removedBeforeCaret += what.size();
+        if (caret && !movedCaret && *caret < hit + what.size()) movedCaret = out.size();
     }
+    if (caret && !movedCaret) movedCaret = out.size() + (*caret - pos);
     out.append(text, pos);
     text = std::move(out);
-    if (caret) *caret -= removedBeforeCaret;
-}
-
-// The ending keys are typed as their characters, as the target's own
-// TranslateMessage would make them, so that they cannot overtake the
-// characters posted before them.
-std::optional<char16_t> characterOfKey(std::uint32_t key) {
-    switch (key) {
-        case VkBack: return u'\b';
-        case VkTab: return u'\t';
-        case VkReturn: return u'\r';
-        case VkSpace: return u' ';
-        default: return std::nullopt;
-    }
+    if (caret) caret = movedCaret;
 }
 
 }  // namespace
@@ -101,17 +92,20 @@ std::optional<ExpansionPlan> planExpansion(std::u16string_view word, std::uint32
     out.reserve(word.size() + 1 + prepared.text.size() + prepared.leftArrows.value_or(1));
 
     // The extra Backspace is for the character the ending key already typed.
-    out.insert(out.end(), word.size() + 1, PlannedMessage{MessageKind::Char, u'\b', CharacterWaitMs});
-    for (char16_t unit : prepared.text) out.push_back({MessageKind::Char, unit, CharacterWaitMs});
+    // Backspace, line breaks, the caret and the ending key go as key presses:
+    // many targets (browsers, Scintilla, office suites, Java and Qt) act on
+    // the key-down and ignore or print a control character. Delivery keeps
+    // them in order with the characters (see deliverPlan).
+    out.insert(out.end(), word.size() + 1, PlannedMessage{MessageKind::KeyDown, VkBack, CharacterWaitMs});
+    for (char16_t unit : prepared.text) {
+        out.push_back(unit == u'\r' ? PlannedMessage{MessageKind::KeyDown, VkReturn, CharacterWaitMs}
+                                    : PlannedMessage{MessageKind::Char, unit, CharacterWaitMs});
+    }
 
     if (prepared.leftArrows) {
         out.insert(out.end(), *prepared.leftArrows, PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs});
     } else if (!prepared.noTrailer) {
-        if (const std::optional<char16_t> character = characterOfKey(trigger)) {
-            out.push_back({MessageKind::Char, *character, CaretWaitMs});
-        } else {
-            out.push_back({MessageKind::KeyDown, static_cast<std::uint16_t>(trigger), CaretWaitMs});
-        }
+        out.push_back({MessageKind::KeyDown, static_cast<std::uint16_t>(trigger), CaretWaitMs});
     }
     return plan;
 }

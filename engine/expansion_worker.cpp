@@ -16,22 +16,32 @@ private:
 
 }  // namespace
 
-void deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
+DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
+    DeliveryOutcome outcome;
     const MessagePoster::Window target = poster.focusedWindow();
-    if (target == 0) return;
-    poster.awaitPendingInput(target);
+    if (target == 0) return outcome;
+    outcome.delivered = true;
+    bool ordered = poster.awaitPendingInput(target);
     for (const PlannedMessage& message : plan.messages) {
+        const std::int64_t posted = poster.nowMicroseconds();
         poster.post(target, message);
-        poster.wait(message.waitMs);
+        if (ordered) ordered = poster.roundTrip(target);
+        const std::int64_t due = posted + std::int64_t{message.waitMs} * 1000;
+        const std::int64_t now = poster.nowMicroseconds();
+        if (now < due) poster.waitMicroseconds(due - now);
+        if (ordered) ordered = poster.roundTrip(target);
     }
+    outcome.orderedThroughout = ordered;
+    return outcome;
 }
 
 std::optional<ExpansionPlan> runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table,
-                                          ExpansionGate& gate, MessagePoster& poster) {
+                                          ExpansionGate& gate, MessagePoster& poster, DeliveryOutcome* outcome) {
     std::optional<ExpansionPlan> plan = planExpansion(word, trigger, table);
     if (!plan) return plan;
     const TypingScope typing(gate);
-    deliverPlan(*plan, poster);
+    const DeliveryOutcome delivered = deliverPlan(*plan, poster);
+    if (outcome) *outcome = delivered;
     return plan;
 }
 

@@ -38,8 +38,9 @@ private:
     std::atomic<int> typing_{0};
 };
 
-// Where the messages go. Implementations keep no per-expansion state, so one
-// instance serves every worker.
+// Where the messages go, and the clock that paces them. Implementations keep
+// no per-expansion state that matters to the order, so tests can replay a
+// delivery against a target of any speed.
 class MessagePoster {
 public:
     using Window = std::uintptr_t;  // 0: none
@@ -49,21 +50,45 @@ public:
     virtual Window focusedWindow() = 0;
     // Returns once the target has handled, as far as can be told, the keys
     // still waiting in its input queue (the ending key above all): posted
-    // messages are retrieved before them and would overtake them.
-    virtual void awaitPendingInput(Window window) = 0;
+    // messages are retrieved before them and would overtake them. False when
+    // the target did not answer in time.
+    virtual bool awaitPendingInput(Window window) = 0;
     virtual void post(Window window, const PlannedMessage& message) = 0;
-    virtual void wait(std::uint32_t milliseconds) = 0;
+    // Returns once the target has come back to its message loop (a sent
+    // message is handled there, before any posted one). False when it did
+    // not answer in time.
+    virtual bool roundTrip(Window window) = 0;
+    // A monotonic clock, and a wait on it, in microseconds.
+    virtual std::int64_t nowMicroseconds() = 0;
+    virtual void waitMicroseconds(std::int64_t microseconds) = 0;
 };
 
-// Posts the plan to the focused window of the foreground application, pacing
-// each message by its wait. Posts nothing when there is no focused window.
-void deliverPlan(const ExpansionPlan& plan, MessagePoster& poster);
+struct DeliveryOutcome {
+    bool delivered = false;  // there was a focused window
+    // Every message waited for the target; false once it stopped answering,
+    // after which the rest went at the plain pace.
+    bool orderedThroughout = false;
+};
+
+// Posts the plan to the focused window of the foreground application, one
+// message at a time behind a barrier: after each post, a round trip (the
+// target is back in its loop, ready to take the message), the message's own
+// wait, then a second round trip before the next post. A retrieval answers
+// every sent message waiting before it returns a posted one, so the pace
+// between the two round trips is what lets the target take the message
+// first; the second is then answered only once it has handled it and come
+// back, by which time its TranslateMessage has queued a key-down's character.
+// So at most one message waits in its queue and the characters keep their
+// order. An idle target sees the plan's pace, a slow one sets its own. Once
+// the target fails to answer, the rest goes at the plain pace.
+DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster);
 
 // The worker's whole job. `word` is the word as it was when the worker was
 // started and `table` the snapshot taken then. Returns the plan delivered,
 // nothing when the word is no abbreviation; only then is the gate closed
-// while it types.
-std::optional<ExpansionPlan> runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table, ExpansionGate& gate,
-                  MessagePoster& poster);
+// while it types, and `outcome`, when given, says how the delivery went.
+std::optional<ExpansionPlan> runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table,
+                                          ExpansionGate& gate, MessagePoster& poster,
+                                          DeliveryOutcome* outcome = nullptr);
 
 }  // namespace calmirande

@@ -6,25 +6,34 @@ namespace calmirande {
 
 HookFollowUp::HookFollowUp() { aidWord_.reserve(MaxTypedWordLength); }
 
-bool HookFollowUp::markPending() { return !std::exchange(pending_, true); }
-
-bool HookFollowUp::addWord(CompletedWord word) {
+void HookFollowUp::addWord(CompletedWord word) {
     if (wordCount_ < MaxPendingWords) {
         words_[(firstWord_ + wordCount_) % MaxPendingWords] = std::move(word);
         ++wordCount_;
     }
-    return markPending();
+    pending_ = true;
 }
 
-bool HookFollowUp::updateAid(std::u16string_view aidWord) {
+void HookFollowUp::updateAid(std::u16string_view aidWord) {
     aidWord_.assign(aidWord.substr(0, MaxTypedWordLength));
     aidAction_ = AidAction::Update;
-    return markPending();
+    pending_ = true;
 }
 
-bool HookFollowUp::hideAid() {
+void HookFollowUp::hideAid() {
+    const AidAction latest = aidAction_ != AidAction::None ? aidAction_ : lastAidAction_;
+    if (latest == AidAction::Hide) return;
     aidAction_ = AidAction::Hide;
-    return markPending();
+    pending_ = true;
+}
+
+bool HookFollowUp::takeWake(std::uint32_t eventTime) {
+    if (!pending_) return false;
+    // Unsigned difference: right across the tick count's wrap.
+    if (wakeOutstanding_ && eventTime - wakeTime_ < WakeRetryMs) return false;
+    wakeOutstanding_ = true;
+    wakeTime_ = eventTime;
+    return true;
 }
 
 }  // namespace calmirande

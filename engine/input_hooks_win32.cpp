@@ -64,16 +64,23 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     Win32KeyTranslator translator;
     const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags};
     CaptureEffects effects = capture_.onKey(event, gate_.captureAllowed(), activeListIndex_ != -1, translator);
-    if (!effects.processed) return;
-    bool wakeNeeded = false;
-    if (effects.expansion) wakeNeeded = followUp_.addWord(std::move(*effects.expansion));
-    if (aid_) wakeNeeded = followUp_.updateAid(effects.aidWord) || wakeNeeded;
-    wake(wakeNeeded);
-    timings_.record(elapsedMicroseconds(start));
+    if (effects.processed) {
+        if (effects.expansion) followUp_.addWord(std::move(*effects.expansion));
+        if (aid_) {
+            // Most words select no row: the strip stays hidden and the loop
+            // need not be woken for it.
+            if (aid_->selectsRows(effects.aidWord)) followUp_.updateAid(effects.aidWord);
+            else followUp_.hideAid();
+        }
+        wakeIfNeeded(key.time);
+    }
+    // Every key press, the ones the capture lets by included, so that the
+    // figures compare with a bare hook's over the same keys.
+    if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) timings_.record(elapsedMicroseconds(start));
 }
 
-void InputHooks::wake(bool needed) const {
-    if (needed) ::PostMessageW(wakeWindow_, wakeMessage_, 0, 0);
+void InputHooks::wakeIfNeeded(DWORD eventTime) {
+    if (followUp_.takeWake(eventTime) && !::PostMessageW(wakeWindow_, wakeMessage_, 0, 0)) followUp_.wakeFailed();
 }
 
 void InputHooks::runFollowUp() {
@@ -85,6 +92,16 @@ void InputHooks::runFollowUp() {
         [this] {
             if (aid_) aid_->hide();
         });
+}
+
+void runPendingHookWork() noexcept {
+    InputHooks* hooks = installedHooks;
+    if (!hooks || !hooks->followUpPending()) return;
+    try {
+        hooks->runFollowUp();
+    } catch (...) {
+        // A worker that cannot start is a word not expanded; nothing to report.
+    }
 }
 
 LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
@@ -102,7 +119,8 @@ LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM 
 LRESULT CALLBACK InputHooks::mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
     InputHooks* self = installedHooks;
     if (self && self->capture_.onMouse(nCode, static_cast<std::uint32_t>(wParam)) && self->aid_) {
-        self->wake(self->followUp_.hideAid());
+        self->followUp_.hideAid();
+        self->wakeIfNeeded(reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time);
     }
     return ::CallNextHookEx(self ? self->mouseHook_.get() : nullptr, nCode, wParam, lParam);
 }

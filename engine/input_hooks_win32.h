@@ -26,6 +26,9 @@ public:
     virtual ~WritingAidView() = default;
     virtual void update(std::u16string_view aidWord) = 0;
     virtual void hide() = 0;
+    // Whether the word shows rows; when not, the key only hides the strip.
+    // Cheap: called from the hook.
+    virtual bool selectsRows(std::u16string_view aidWord) const = 0;
 };
 
 class InputHooks {
@@ -49,6 +52,7 @@ public:
     // Starts the workers of the words completed and updates the strip, after
     // the hooks have returned. Main thread, from the loop.
     void runFollowUp();
+    bool followUpPending() const { return followUp_.pending(); }
 
     const HookTimings& timings() const { return timings_; }
 
@@ -56,7 +60,7 @@ private:
     static LRESULT CALLBACK keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     void onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key);
-    void wake(bool needed) const;
+    void wakeIfNeeded(DWORD eventTime);
 
     ExpansionGate& gate_;
     const ExpansionTableSlot& tables_;
@@ -70,5 +74,10 @@ private:
     UniqueHook keyboardHook_;  // KeyboardHookHandle
     UniqueHook mouseHook_;     // MouseHookHandle
 };
+
+// What every loop of the program calls after each message it retrieves, its
+// own modal loops included: whatever the hooks left for the loop runs even
+// when their wake-up message was dropped or never posted. Main thread.
+void runPendingHookWork() noexcept;
 
 }  // namespace calmirande

@@ -12,7 +12,26 @@ constexpr char16_t kStar = u'*';
 bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
+// With AltGr, Windows sends a left Ctrl of its own just before the Right Alt;
+// that Ctrl carries this bit in its scan code, a real Ctrl never does.
+constexpr std::uint32_t kAltGrControlScanBit = 0x200;
+
 }  // namespace
+
+bool keepsTypedWord(const KeyEvent& event) {
+    switch (event.vkCode) {
+        case VkShift:
+        case VkLShift:
+        case VkRShift:
+        case VkCapital:
+        case VkRMenu:
+            return true;
+        case VkLControl:
+            return (event.scanCode & kAltGrControlScanBit) != 0;
+        default:
+            return false;
+    }
+}
 
 WordCapture::WordCapture() { typedWord_.reserve(MaxTypedWordLength); }
 
@@ -40,6 +59,10 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
     if (!captureAllowed || !listActive || event.nCode != HcAction || !keyDown || (event.flags & LlkhfInjected)) {
         return effects;
     }
+    // Capitals, "*" on many layouts and AltGr characters need these keys down
+    // before the character: they are part of typing the word, not a break in
+    // it. Not even translated, so a dead key waiting for its letter stays.
+    if (keepsTypedWord(event)) return effects;
     effects.processed = true;
 
     const KeyboardState state = translator.readKeyboardState();
@@ -67,7 +90,7 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
         // A control character (Backspace, Tab, Enter, Escape, Ctrl+letter)
         // neither adds to the word nor ends the dead-key sequence.
     } else {
-        typedWord_.clear();  // Shift, arrows, function keys...: the word is broken
+        typedWord_.clear();  // Ctrl, Alt, arrows, function keys...: the word is broken
     }
 
     if (event.vkCode == VkBack && !typedWord_.empty()) {

@@ -73,8 +73,14 @@ struct CompletedWord {
     std::uint32_t trigger = 0;
 };
 
+// Shift (either), Caps Lock and AltGr (Right Alt with the left Ctrl Windows
+// sends along with it) leave the word and the dead keys as they are.
+bool keepsTypedWord(const KeyEvent& event);
+
 struct CaptureEffects {
-    bool processed = false;                 // the event passed the gate
+    // The event passed the gate and was translated; false for the keys that
+    // keep the word, which change nothing.
+    bool processed = false;
     std::optional<CompletedWord> expansion;  // start a worker with this word
     std::u16string_view aidWord;            // when processed: what the writing aid shows; valid until the next event
 };

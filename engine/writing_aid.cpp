@@ -41,6 +41,10 @@ std::optional<AidMatch> matchWritingAid(const WritingAidModel& model, std::u16st
     return match;
 }
 
+bool writingAidSelects(const WritingAidModel& model, std::u16string_view aidWord) {
+    return aidWord.size() >= MinAidWordLength && matchWritingAid(model, aidWord).has_value();
+}
+
 int writingAidHeight(std::size_t count, int rowHeight) {
     return static_cast<int>(count) * rowHeight + AidFrameHeight;
 }

@@ -71,6 +71,10 @@ private:
 // Nothing when no key begins with the word. The word is taken as typed.
 std::optional<AidMatch> matchWritingAid(const WritingAidModel& model, std::u16string_view aidWord);
 
+// Whether the word shows any row: long enough, and some key begins with it.
+// When it does not, a key only hides the strip.
+bool writingAidSelects(const WritingAidModel& model, std::u16string_view aidWord);
+
 // Pixels of the strip for `count` rows of `rowHeight` pixels.
 int writingAidHeight(std::size_t count, int rowHeight);
 

@@ -179,6 +179,14 @@ void WritingAidWindow::setRows(const AbbreviationList& rows) noexcept {
     ::InvalidateRect(list, nullptr, TRUE);
 }
 
+bool WritingAidWindow::selects(std::u16string_view aidWord) const noexcept {
+    try {
+        return listView_ && writingAidSelects(model_, aidWord);
+    } catch (...) {
+        return true;  // let update() decide
+    }
+}
+
 void WritingAidWindow::update(std::u16string_view aidWord, bool writingAidEnabled) noexcept {
     if (!listView_) return;
     const HWND list = listView_.get();

@@ -56,6 +56,8 @@ public:
     void update(std::u16string_view aidWord, bool writingAidEnabled) noexcept;
 
     void hide() noexcept;
+    // Whether update() would show rows for this word rather than hide.
+    bool selects(std::u16string_view aidWord) const noexcept;
 
     int rowHeight() const noexcept { return rowHeight_; }
 

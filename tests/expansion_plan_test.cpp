@@ -34,15 +34,35 @@ void PrintTo(const Delivery& d, std::ostream* os) {
         << (d.ending ? int(*d.ending) : -1) << "}";
 }
 
+// The key-downs the plan may hold, read back as the character they make.
+std::optional<char16_t> characterOfKey(std::uint16_t key) {
+    switch (key) {
+        case VkBack: return u'\b';
+        case VkTab: return u'\t';
+        case VkReturn: return u'\r';
+        case VkSpace: return u' ';
+        default: return std::nullopt;
+    }
+}
+
 Delivery describe(const ExpansionPlan& plan) {
     Delivery d;
     std::size_t i = 0;
     const auto& m = plan.messages;
-    for (; i < m.size() && m[i] == PlannedMessage{MessageKind::Char, u'\b', CharacterWaitMs}; ++i) ++d.backspaces;
-    for (; i < m.size() && m[i].kind == MessageKind::Char && m[i].waitMs == CharacterWaitMs; ++i) d.typed += char16_t(m[i].code);
+    for (; i < m.size() && m[i] == PlannedMessage{MessageKind::KeyDown, VkBack, CharacterWaitMs}; ++i) ++d.backspaces;
+    for (; i < m.size() && m[i].waitMs == CharacterWaitMs; ++i) {
+        // Text is characters, except line breaks, which are Enter key-downs.
+        if (m[i].kind == MessageKind::Char) {
+            EXPECT_NE(m[i].code, u'\r') << "a line break typed as a character at " << i;
+            d.typed += char16_t(m[i].code);
+        } else {
+            EXPECT_EQ(m[i].code, VkReturn) << "unexpected key-down in the text at " << i;
+            d.typed += u'\r';
+        }
+    }
     for (; i < m.size() && m[i] == PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs}; ++i) ++d.lefts;
-    if (i < m.size() && d.lefts == 0 && m[i].kind == MessageKind::Char && m[i].waitMs == CaretWaitMs) {
-        d.ending = char16_t(m[i].code);
+    if (i < m.size() && d.lefts == 0 && m[i].kind == MessageKind::KeyDown && m[i].waitMs == CaretWaitMs) {
+        d.ending = characterOfKey(m[i].code);
         ++i;
     }
     EXPECT_EQ(i, m.size()) << "unexpected message at " << i;
@@ -113,7 +133,16 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{"EmptyKeyEmptyText", u"", u"", u"", VkTab, {1, u"", 0, u'\t'}},
         PlanCase{"OutsideTheBmpIsTwoUnits", u"rire", u"\U0001F600", u"rire", VkSpace,
                  {5, u"\xD83D\xDE00", 0, u' '}},
-        PlanCase{"DashBeforeMarkerRemoval", u"m", u"(*1)-", u"m", VkSpace, {2, u"", 0, std::nullopt}}),
+        PlanCase{"DashBeforeMarkerRemoval", u"m", u"(*1)-", u"m", VkSpace, {2, u"", 0, std::nullopt}},
+        // Markers built across each other: the caret stays among the
+        // characters that remain, never past the end of the text.
+        PlanCase{"MarkerStraddlingTheCaret", u"m", u"x(*(*1)2)y", u"m", VkSpace, {2, u"xy", 1, std::nullopt}},
+        PlanCase{"MarkerStraddlingTheCaretAtTheEnd", u"m", u"ab(*(*1)2)", u"m", VkSpace, {2, u"ab", 0, std::nullopt}},
+        PlanCase{"RemovedMarkersBeforeTheCaret", u"m", u"(*2)a(*3)b(*1)c(*2)", u"m", VkSpace,
+                 {2, u"abc", 1, std::nullopt}},
+        // The stars of the typed word are separators, so "(*2)" typed as a
+        // parameter arrives cut in two: "(" and "2)".
+        PlanCase{"TypedMarkerIsCutAtItsStar", u"m", u"(*1)(*2)", u"m*(*2)*B*", VkSpace, {10, u"(2)", 0, u' '}}),
     testing::CaseName{});
 
 TEST(PlanExpansion, ExactMessagesAndWaits) {
@@ -121,10 +150,42 @@ TEST(PlanExpansion, ExactMessagesAndWaits) {
     const std::optional<ExpansionPlan> plan = planExpansion(u"am", VkReturn, *table);
     ASSERT_TRUE(plan);
     const std::vector<PlannedMessage> expected = {
-        {MessageKind::Char, 0x08, 5}, {MessageKind::Char, 0x08, 5}, {MessageKind::Char, 0x08, 5},
-        {MessageKind::Char, u'a', 5}, {MessageKind::Char, 0x0D, 5}, {MessageKind::Char, u'b', 5},
-        {MessageKind::Char, 0x0D, 1}};
+        {MessageKind::KeyDown, 0x08, 5}, {MessageKind::KeyDown, 0x08, 5}, {MessageKind::KeyDown, 0x08, 5},
+        {MessageKind::Char, u'a', 5},    {MessageKind::KeyDown, 0x0D, 5}, {MessageKind::Char, u'b', 5},
+        {MessageKind::KeyDown, 0x0D, 1}};
     EXPECT_EQ(plan->messages, expected);
+}
+
+struct EndingCase {
+    const char* name;
+    std::uint32_t trigger;
+    friend void PrintTo(const EndingCase& c, std::ostream* os) { *os << c.name; }
+};
+class PlanEndingKey : public ::testing::TestWithParam<EndingCase> {};
+TEST_P(PlanEndingKey, IsTheTriggersOwnKeyDown) {
+    const auto table = tableOf({{u"am", u"x\ty"}});
+    const std::optional<ExpansionPlan> plan = planExpansion(u"am", GetParam().trigger, *table);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->messages.back(),
+              (PlannedMessage{MessageKind::KeyDown, static_cast<std::uint16_t>(GetParam().trigger), CaretWaitMs}));
+    // A tab inside the text stays a character.
+    EXPECT_EQ(plan->messages[4], (PlannedMessage{MessageKind::Char, u'\t', CharacterWaitMs}));
+}
+INSTANTIATE_TEST_SUITE_P(Engine, PlanEndingKey,
+                         ::testing::Values(EndingCase{"Space", VkSpace}, EndingCase{"Tab", VkTab},
+                                           EndingCase{"Enter", VkReturn}),
+                         testing::CaseName{});
+
+// A parameter that holds a marker of a later parameter is replaced in turn:
+// every marker i is replaced before marker i + 1 is looked for.
+TEST(PrepareText, ParameterHoldingALaterMarkerIsReplacedInTurn) {
+    SplitWord word;
+    word.hasStar = true;
+    word.slots = {u"m", u"(*2)", u"B", u"", u""};
+    word.parameterCount = 2;
+    const PreparedText prepared = prepareText(word, u"(*1)(*2)");
+    EXPECT_EQ(prepared.text, u"BB");
+    EXPECT_FALSE(prepared.leftArrows);
 }
 
 TEST(PlanExpansion, CaretUsesLeftArrowKeyDowns) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -15,32 +17,67 @@ std::shared_ptr<const ExpansionTable> tableOf(std::u16string key, std::u16string
     return std::move(builder).build();
 }
 
-// Records what would reach the target, and what the gate said while typing.
+// A target on a virtual clock: records what reaches it and when, every round
+// trip and when it was sent, and what the gate said while typing.
+// `tripMicroseconds` is how long the target takes to come back to its loop
+// (its lag); `tripFailsAt` makes that round trip (0-based, counted over the
+// delivery) time out, like a target that hangs.
 class RecordingPoster final : public MessagePoster {
 public:
     explicit RecordingPoster(Window focus, ExpansionGate* gate = nullptr) : focus_(focus), gate_(gate) {}
 
     Window focusedWindow() override { return focus_; }
-    void awaitPendingInput(Window window) override {
+    bool awaitPendingInput(Window window) override {
         const std::lock_guard lock(mutex_);
         awaited.push_back({window, posted.size()});
+        clock += pendingInputMicroseconds;
+        return pendingInputAnswers;
     }
     void post(Window window, const PlannedMessage& message) override {
         const std::lock_guard lock(mutex_);
         posted.push_back(message);
+        postedAt.push_back(clock);
         windows.push_back(window);
         if (gate_ && gate_->captureAllowed()) captureAllowedWhileTyping = true;
         if (onPost) onPost();
     }
-    void wait(std::uint32_t milliseconds) override {
+    bool roundTrip(Window) override {
         const std::lock_guard lock(mutex_);
-        waited += milliseconds;
+        trips.push_back({posted.size() - 1, clock});
+        if (tripFailsAt && *tripFailsAt == trips.size() - 1) {
+            clock += 250'000;
+            return false;
+        }
+        clock += tripMicroseconds;
+        return true;
     }
+    std::int64_t nowMicroseconds() override {
+        const std::lock_guard lock(mutex_);
+        return clock;
+    }
+    void waitMicroseconds(std::int64_t microseconds) override {
+        const std::lock_guard lock(mutex_);
+        EXPECT_GT(microseconds, 0);
+        waited += microseconds;
+        clock += microseconds;
+    }
+
+    struct Trip {
+        std::size_t after;      // index of the last message posted before it
+        std::int64_t sentAt;
+    };
 
     std::vector<std::pair<Window, std::size_t>> awaited;  // window, messages posted before
     std::vector<PlannedMessage> posted;
+    std::vector<std::int64_t> postedAt;
+    std::vector<Trip> trips;
     std::vector<Window> windows;
-    std::uint32_t waited = 0;
+    std::int64_t clock = 0;
+    std::int64_t waited = 0;
+    std::int64_t tripMicroseconds = 200;
+    std::int64_t pendingInputMicroseconds = 15'000;
+    bool pendingInputAnswers = true;
+    std::optional<std::size_t> tripFailsAt;
     bool captureAllowedWhileTyping = false;
     std::function<void()> onPost;
 
@@ -50,6 +87,8 @@ private:
     ExpansionGate* gate_;
 };
 
+std::int64_t waitOf(const PlannedMessage& message) { return std::int64_t{message.waitMs} * 1000; }
+
 TEST(ExpansionWorker, PostsThePlanToTheFocusedWindowWithItsWaits) {
     ExpansionGate gate;
     RecordingPoster poster(0x1234, &gate);
@@ -57,11 +96,97 @@ TEST(ExpansionWorker, PostsThePlanToTheFocusedWindowWithItsWaits) {
     EXPECT_TRUE(runExpansion(u"am", VkSpace, *table, gate, poster));
     EXPECT_EQ(poster.posted, planExpansion(u"am", VkSpace, *table)->messages);
     EXPECT_EQ(poster.windows, std::vector<MessagePoster::Window>(poster.posted.size(), 0x1234));
-    EXPECT_EQ(poster.waited, 5u * (2 + 1 + 10) + 1);
     // The target's pending keys are awaited once, before anything is posted.
     EXPECT_EQ(poster.awaited, (std::vector<std::pair<MessagePoster::Window, std::size_t>>{{0x1234, 0}}));
     EXPECT_FALSE(poster.captureAllowedWhileTyping);
     EXPECT_TRUE(gate.captureAllowed());
+}
+
+// Each message is followed by a round trip at once, and by a second one only
+// once its wait has passed: between the two the target has the whole pace to
+// take the message, so both cannot be answered before it does.
+TEST(ExpansionWorker, EveryMessageIsFollowedByTwoRoundTripsThePaceBetweenThem) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"a\r\nb"), gate, poster);
+    ASSERT_TRUE(plan);
+    const auto& messages = plan->messages;
+    ASSERT_EQ(poster.trips.size(), 2 * messages.size());
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const RecordingPoster::Trip& first = poster.trips[2 * i];
+        const RecordingPoster::Trip& second = poster.trips[2 * i + 1];
+        EXPECT_EQ(first.after, i);
+        EXPECT_EQ(first.sentAt, poster.postedAt[i]);
+        EXPECT_EQ(second.after, i);
+        EXPECT_EQ(second.sentAt, poster.postedAt[i] + waitOf(messages[i])) << "message " << i;
+    }
+}
+
+// An idle target answers at once: each message comes its wait plus one round
+// trip after the one before.
+TEST(ExpansionWorker, IdleTargetGetsThePlansPacePlusOneRoundTrip) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"xy\r\nz"), gate, poster);
+    ASSERT_TRUE(plan);
+    for (std::size_t i = 1; i < poster.postedAt.size(); ++i) {
+        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], waitOf(plan->messages[i - 1]) + 200) << "message " << i;
+    }
+}
+
+// A target slower than the pace sets its own: no wait on top of its lag.
+TEST(ExpansionWorker, SlowTargetSetsThePace) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    poster.tripMicroseconds = 12'000;
+    const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"xyz"), gate, poster);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(poster.waited, 0);
+    for (std::size_t i = 1; i < poster.postedAt.size(); ++i) EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], 24'000);
+}
+
+// A target that stops answering costs one timed-out round trip; the rest of
+// the plan goes at the plain pace, so the capture is not held closed.
+TEST(ExpansionWorker, TargetThatStopsAnsweringGetsTheRestAtThePlainPace) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    poster.tripFailsAt = 4;  // the first round trip after the third message
+    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"abcdef"), gate, poster);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(poster.trips.size(), 5u);
+    EXPECT_EQ(poster.posted, plan->messages);
+    for (std::size_t i = 4; i < poster.postedAt.size(); ++i) {
+        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], waitOf(plan->messages[i - 1]));
+    }
+    std::int64_t floor = 0;
+    for (const PlannedMessage& message : plan->messages) floor += waitOf(message);
+    // One timed-out round trip over the pace (it outlasts the third message's
+    // wait), and the two answered ones after each of the first two messages.
+    EXPECT_EQ(poster.clock, poster.pendingInputMicroseconds + floor + 250'000 - 5'000 + 2 * 200);
+}
+
+TEST(ExpansionWorker, NoAnswerBeforeTheFirstMessageMeansNoRoundTripAtAll) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    poster.pendingInputAnswers = false;
+    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"abc"), gate, poster);
+    ASSERT_TRUE(plan);
+    EXPECT_TRUE(poster.trips.empty());
+    EXPECT_EQ(poster.posted, plan->messages);
+}
+
+TEST(ExpansionWorker, OutcomeSaysWhetherTheOrderWasKeptToTheEnd) {
+    const auto plan = planExpansion(u"am", VkSpace, *tableOf(u"am", u"abc"));
+    ASSERT_TRUE(plan);
+    RecordingPoster answering(1);
+    const DeliveryOutcome kept = deliverPlan(*plan, answering);
+    EXPECT_TRUE(kept.delivered);
+    EXPECT_TRUE(kept.orderedThroughout);
+    RecordingPoster hanging(1);
+    hanging.tripFailsAt = 0;
+    EXPECT_FALSE(deliverPlan(*plan, hanging).orderedThroughout);
+    RecordingPoster nowhere(0);
+    EXPECT_FALSE(deliverPlan(*plan, nowhere).delivered);
 }
 
 TEST(ExpansionWorker, NoFocusWindowPostsNothingAndReopensTheGate) {

@@ -22,12 +22,76 @@ Done runAll(HookFollowUp& followUp) {
 
 TEST(HookFollowUp, WakesTheLoopOnceUntilItRuns) {
     HookFollowUp followUp;
-    EXPECT_TRUE(followUp.updateAid(u"bj"));
-    EXPECT_FALSE(followUp.updateAid(u"bjr"));
-    EXPECT_FALSE(followUp.addWord({u"bjr", 0x20}));
-    EXPECT_FALSE(followUp.hideAid());
+    EXPECT_FALSE(followUp.takeWake(100));  // nothing to do
+    followUp.updateAid(u"bj");
+    EXPECT_TRUE(followUp.takeWake(100));
+    followUp.updateAid(u"bjr");
+    EXPECT_FALSE(followUp.takeWake(105));
+    followUp.addWord({u"bjr", 0x20});
+    followUp.hideAid();
+    EXPECT_FALSE(followUp.takeWake(110));
+    EXPECT_TRUE(followUp.pending());
     runAll(followUp);
-    EXPECT_TRUE(followUp.addWord({u"am", 0x09}));
+    EXPECT_FALSE(followUp.pending());
+    followUp.addWord({u"am", 0x09});
+    EXPECT_TRUE(followUp.takeWake(111));
+}
+
+// The wake-up message never reaches the loop (a loop that drops what is not
+// its own): a later event wakes it again, and the words wait for it in order.
+TEST(HookFollowUp, DroppedWakeUpIsPostedAgainByALaterEvent) {
+    HookFollowUp followUp;
+    followUp.addWord({u"slt", 0x20});
+    ASSERT_TRUE(followUp.takeWake(1000));  // ...and this one is lost
+    followUp.updateAid(u"a");
+    EXPECT_FALSE(followUp.takeWake(1000 + HookFollowUp::WakeRetryMs - 1));  // may still be on its way
+    followUp.addWord({u"bjr", 0x0D});
+    EXPECT_TRUE(followUp.takeWake(1000 + HookFollowUp::WakeRetryMs));
+    const Done done = runAll(followUp);
+    ASSERT_EQ(done.started.size(), 2u);
+    EXPECT_EQ(done.started[0].word, u"slt");
+    EXPECT_EQ(done.started[1].word, u"bjr");
+    // Nothing stays latched: the next event wakes the loop at once.
+    followUp.updateAid(u"b");
+    EXPECT_TRUE(followUp.takeWake(1000 + HookFollowUp::WakeRetryMs + 1));
+}
+
+// Keys of words that select no row, and clicks, only hide the strip: once a
+// hide is on its way or done, more of them are no work for the loop.
+TEST(HookFollowUp, HidesOfAHiddenStripAreNoWork) {
+    HookFollowUp followUp;
+    followUp.hideAid();
+    EXPECT_TRUE(followUp.takeWake(0));
+    followUp.hideAid();
+    EXPECT_EQ(runAll(followUp).actions, (std::vector<std::u16string>{u"hide"}));
+    followUp.hideAid();
+    followUp.hideAid();
+    EXPECT_FALSE(followUp.pending());
+    EXPECT_FALSE(followUp.takeWake(100));
+    followUp.updateAid(u"bj");
+    followUp.hideAid();  // after an update the strip may be shown: hide it
+    EXPECT_EQ(runAll(followUp).actions, (std::vector<std::u16string>{u"hide"}));
+    followUp.updateAid(u"bj");
+    runAll(followUp);
+    followUp.hideAid();
+    EXPECT_TRUE(followUp.pending());
+}
+
+TEST(HookFollowUp, FailedPostIsRetriedByTheNextEvent) {
+    HookFollowUp followUp;
+    followUp.updateAid(u"bj");
+    ASSERT_TRUE(followUp.takeWake(50));
+    followUp.wakeFailed();
+    followUp.updateAid(u"bjr");
+    EXPECT_TRUE(followUp.takeWake(51));
+}
+
+TEST(HookFollowUp, OverdueWakeUpAcrossTheTickCountWrap) {
+    HookFollowUp followUp;
+    followUp.hideAid();
+    ASSERT_TRUE(followUp.takeWake(0xFFFFFFF0u));
+    EXPECT_FALSE(followUp.takeWake(0x00000002u));  // 18 ms later
+    EXPECT_TRUE(followUp.takeWake(0x00000004u));   // 20 ms later
 }
 
 TEST(HookFollowUp, StartsWordsInOrderAndAppliesOnlyTheLatestStripChange) {

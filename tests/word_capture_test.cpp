@@ -5,14 +5,18 @@
 #include <map>
 #include <vector>
 
+#include "engine/virtual_keys.h"
 #include "test_support.h"
 
 namespace calmirande {
 namespace {
 
-constexpr std::uint32_t VkBack = 0x08, VkTab = 0x09, VkReturn = 0x0D, VkShift = 0x10, VkEscape = 0x1B,
-                        VkSpace = 0x20, VkLeft = 0x25, VkHome = 0x24, VkDelete = 0x2E, VkF5 = 0x74,
+constexpr std::uint32_t VkEscape = 0x1B, VkHome = 0x24, VkDelete = 0x2E, VkLWin = 0x5B, VkF5 = 0x74,
                         VkPeriod = 0xBE, VkStar = 0xDC, VkCircumflex = 0xDD, VkDiaeresis = 0xDE;
+// Scan codes of the left Ctrl: the key itself, and the one Windows sends
+// along with AltGr.
+constexpr std::uint32_t ScanLeftControl = 0x1D, ScanAltGrControl = 0x21D;
+constexpr std::uint32_t WmKeyUp = 0x0101;
 constexpr std::uint32_t ControlHeld = 0x1000;  // our own marker: the key with Ctrl down
 
 // A French AZERTY keyboard as ToUnicode sees it, with the one dead-key state
@@ -25,13 +29,19 @@ public:
         ++stateReads;
         KeyboardState state{};
         if (shift) state[VkShift] = 0x80;
+        if (altGr) state[VkControl] = state[VkMenu] = 0x80;
         return state;
     }
 
     Translation translate(std::uint32_t vk, std::uint32_t, const KeyboardState& state) override {
         ++translations;
         const bool shifted = state[VkShift] & 0x80;
-        Translation t;
+        const bool altGrDown = (state[VkControl] & 0x80) && (state[VkMenu] & 0x80);
+        if (altGrDown) {
+            if (vk == '0') return {1, {u'@'}};
+            if (vk == 'E') return {1, {u'€'}};
+            return {0, {}};
+        }
         if (vk == VkCircumflex || vk == VkDiaeresis) {
             if (deadKeysAlwaysPending) return {-1, {}};
             const char16_t accent = vk == VkCircumflex ? u'^' : u'\u00A8';
@@ -51,6 +61,7 @@ public:
         if (vk == VkPeriod) c = shifted ? u'/' : u';';
         if (vk == VkStar) c = u'*';
         if (vk == '1') c = shifted ? u'1' : u'&';
+        if (vk == '8') c = shifted ? u'*' : u'8';  // the "*" of a US layout
         if (c == 0) return {0, {}};
         if (pending) {
             const char16_t accent = *std::exchange(pending, std::nullopt);
@@ -68,6 +79,7 @@ public:
     }
 
     bool shift = false;
+    bool altGr = false;
     bool deadKeysAlwaysPending = false;
     std::optional<char16_t> pending;
     std::u16string application;
@@ -84,26 +96,40 @@ class Capture : public ::testing::Test {
 protected:
     // Presses one key as the user would: the hook sees it first, then the
     // application (when the hook let it through, which it always does).
-    CaptureEffects press(std::uint32_t vk, std::uint32_t flags = 0, std::uint32_t message = WmKeyDown) {
-        KeyEvent event{HcAction, message, vk, 0, flags};
+    CaptureEffects press(std::uint32_t vk, std::uint32_t flags = 0, std::uint32_t message = WmKeyDown,
+                         std::uint32_t scanCode = 0) {
+        KeyEvent event{HcAction, message, vk, scanCode, flags};
         CaptureEffects effects = capture.onKey(event, captureAllowed, listActive, keyboard);
         if (message == WmKeyDown || message == WmSysKeyDown) keyboard.typeInApplication(vk);
         if (effects.expansion) expansions.push_back(*effects.expansion);
         if (effects.processed) aidWords.emplace_back(effects.aidWord);
         return effects;
     }
+    // One Shift press per capital, as people type them.
     void type(std::string_view keys) {
         for (char key : keys) {
             if (key == ' ') press(VkSpace);
             else if (key == '*') press(VkStar);
             else if (key == '.') press(VkPeriod);
-            else if (key >= 'A' && key <= 'Z') {
-                press(VkShift);
-                keyboard.shift = true;
-                press(std::uint32_t(key));
-                keyboard.shift = false;
-            } else press(std::uint32_t(key - 'a' + 'A'));
+            else if (key >= 'A' && key <= 'Z') shifted(std::uint32_t(key));
+            else press(std::uint32_t(key - 'a' + 'A'));
         }
+    }
+    void shifted(std::uint32_t vk) {
+        press(VkLShift);
+        keyboard.shift = true;
+        press(vk);
+        keyboard.shift = false;
+        press(VkLShift, 0, WmKeyUp);
+    }
+    void altGr(std::uint32_t vk) {
+        press(VkLControl, 0, WmKeyDown, ScanAltGrControl);
+        press(VkRMenu, 0, WmSysKeyDown);
+        keyboard.altGr = true;
+        press(vk);
+        keyboard.altGr = false;
+        press(VkRMenu, 0, WmKeyUp);
+        press(VkLControl, 0, WmKeyUp, ScanAltGrControl);
     }
 
     WordCapture capture;
@@ -153,8 +179,11 @@ INSTANTIATE_TEST_SUITE_P(
         WordEndCase{"PunctuationIsPartOfTheWord", "am.", VkSpace, u"am;", u""},
         WordEndCase{"NothingCaptured", "", VkSpace, u"", u""},
         WordEndCase{"CapitalAtStartStays", "Am", VkSpace, u"Am", u""},
-        WordEndCase{"ShiftInsideWordRestarts", "aM", VkSpace, u"M", u""},
-        WordEndCase{"ShiftInsideParameterRestartsAtTheLetter", "fpol*monsieur Dupont*", VkSpace, u"Dupont*", u""}),
+        WordEndCase{"CapitalsWithAShiftPressEach", "CDL", VkSpace, u"CDL", u""},
+        WordEndCase{"CapitalInsideTheWord", "aM", VkSpace, u"aM", u""},
+        WordEndCase{"CapitalInsideParameter", "fpol*Monsieur*", VkSpace, u"fpol*Monsieur*", u""},
+        WordEndCase{"CapitalsInsideParameterWithSpaces", "fpol*monsieur Dupont*", VkSpace, u"fpol*monsieur Dupont*",
+                    u""}),
     testing::CaseName{});
 
 TEST_F(Capture, HeldSpaceStartsOneExpansionPerRepeat) {
@@ -199,11 +228,97 @@ TEST_P(CaptureOtherKeys, KeysWithoutCharacterEmptyTheWordControlCharactersDoNot)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, CaptureOtherKeys,
-                         ::testing::Values(KeyCase{"Shift", VkShift, true}, KeyCase{"Left", VkLeft, true},
-                                           KeyCase{"Home", VkHome, true}, KeyCase{"Delete", VkDelete, true},
-                                           KeyCase{"F5", VkF5, true}, KeyCase{"Escape", VkEscape, false},
+                         ::testing::Values(KeyCase{"Left", VkLeft, true}, KeyCase{"Home", VkHome, true},
+                                           KeyCase{"Delete", VkDelete, true}, KeyCase{"F5", VkF5, true},
+                                           KeyCase{"LeftCtrl", VkLControl, true}, KeyCase{"RightCtrl", VkRControl, true},
+                                           KeyCase{"LeftAlt", VkLMenu, true}, KeyCase{"WindowsKey", VkLWin, true},
+                                           KeyCase{"Escape", VkEscape, false},
                                            KeyCase{"CtrlC", ControlHeld | 'C', false}),
                          testing::CaseName{});
+
+struct ModifierCase {
+    const char* name;
+    std::uint32_t vk;
+    std::uint32_t scanCode;
+    friend void PrintTo(const ModifierCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CaptureKeepingKeys : public Capture, public ::testing::WithParamInterface<ModifierCase> {};
+
+// Shift, Caps Lock and AltGr come before characters of the word: neither the
+// word nor a dead key waiting for its letter is touched, and the key is not
+// even translated.
+TEST_P(CaptureKeepingKeys, LeaveTheWordAndTheDeadKeysAlone) {
+    type("ab");
+    press(VkCircumflex);
+    const int translations = keyboard.translations;
+    for (int repeat = 0; repeat < 3; ++repeat) {  // a held key repeats its key-down
+        const CaptureEffects effects = press(GetParam().vk, 0, WmKeyDown, GetParam().scanCode);
+        EXPECT_FALSE(effects.processed);
+        EXPECT_FALSE(effects.expansion);
+    }
+    EXPECT_EQ(keyboard.translations, translations + 3);  // the application's own, not the hook's
+    EXPECT_EQ(capture.typedWord(), u"ab");
+    EXPECT_TRUE(capture.deadKeys().deadKeyPending);
+    EXPECT_EQ(capture.deadKeys().count, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, CaptureKeepingKeys,
+                         ::testing::Values(ModifierCase{"LeftShift", VkLShift, 0x2A},
+                                           ModifierCase{"RightShift", VkRShift, 0x36},
+                                           ModifierCase{"Shift", VkShift, 0x2A},
+                                           ModifierCase{"CapsLock", VkCapital, 0x3A},
+                                           ModifierCase{"AltGr", VkRMenu, 0x38},
+                                           ModifierCase{"AltGrsOwnCtrl", VkLControl, ScanAltGrControl}),
+                         testing::CaseName{});
+
+TEST_F(Capture, RealLeftCtrlStillEmptiesTheWord) {
+    type("ab");
+    press(VkLControl, 0, WmKeyDown, ScanLeftControl);
+    EXPECT_EQ(capture.typedWord(), u"");
+}
+
+TEST_F(Capture, StarTypedWithShiftStartsAParameter) {
+    type("fpol");
+    shifted('8');
+    type("madame");
+    shifted('8');
+    press(VkSpace);
+    ASSERT_EQ(expansions.size(), 1u);
+    EXPECT_EQ(expansions[0].word, u"fpol*madame*");
+}
+
+TEST_F(Capture, AutoRepeatedShiftKeepsASlowlyTypedCapitalWord) {
+    press(VkLShift);
+    keyboard.shift = true;
+    for (std::uint32_t vk : {'C', 'D', 'L'}) {
+        press(vk);
+        for (int repeat = 0; repeat < 5; ++repeat) press(VkLShift);
+    }
+    keyboard.shift = false;
+    press(VkLShift, 0, WmKeyUp);
+    press(VkSpace);
+    ASSERT_EQ(expansions.size(), 1u);
+    EXPECT_EQ(expansions[0].word, u"CDL");
+}
+
+TEST_F(Capture, AltGrCharacterInsideAParameter) {
+    type("mail*jean");
+    altGr('0');
+    type("exemple.fr*");
+    press(VkSpace);
+    ASSERT_EQ(expansions.size(), 1u);
+    EXPECT_EQ(expansions[0].word, u"mail*jean@exemple;fr*");
+    EXPECT_EQ(keyboard.application, u"mail*jean@exemple;fr* ");
+}
+
+TEST_F(Capture, AltGrCharacterInTheAbbreviation) {
+    altGr('E');
+    type("ur");
+    press(VkSpace);
+    ASSERT_EQ(expansions.size(), 1u);
+    EXPECT_EQ(expansions[0].word, u"€ur");
+}
 
 struct GateCase {
     const char* name;
@@ -303,6 +418,7 @@ TEST_P(CaptureDeadKeys, CapturesWhatTheApplicationTypes) {
     for (std::uint32_t vk : GetParam().keys) {
         if (vk == VkShift) {
             keyboard.shift = !keyboard.shift;
+            press(VkLShift, 0, keyboard.shift ? WmKeyDown : WmKeyUp);
             continue;
         }
         press(vk);

@@ -210,6 +210,21 @@ TEST(DecideWritingAidUpdate, TypingALetterAtATimeFollowsTheWord) {
     EXPECT_EQ(highlighted, 2u);  // a hide leaves the last colours in place
 }
 
+// The hook asks only whether a word selects rows, and records a hide when it
+// does not: that must be exactly when the full update would hide.
+TEST(WritingAidSelects, AgreesWithTheUpdatesHide) {
+    const WritingAidModel model(rowsOf({u"alors", u"am", u"amé", u"améliorer", u"bon", u"Zoo"}));
+    const WritingAidModel empty(rowsOf({}));
+    for (const std::u16string_view word :
+         {u"", u"a", u"am", u"AM", u"Amé", u"amx", u"b", u"bo", u"bonjour", u"zo", u"ZOO", u"zz", u"é"}) {
+        for (const bool enabled : {true, false}) {
+            EXPECT_EQ(writingAidSelects(model, word), !decideWritingAidUpdate(model, word, enabled, 1, kRow).hide)
+                << std::string(word.begin(), word.end()) << " enabled " << enabled;
+            EXPECT_FALSE(writingAidSelects(empty, word));
+        }
+    }
+}
+
 struct ScrollCase {
     const char* name;
     std::size_t target;
