@@ -79,6 +79,26 @@ void activateList(AppState& state, FileStore& files, WritingAidWindow* aid) {
     if (aid) aid->setRows(list.aidRows);
 }
 
+// The program's loop. The hooks are called inside its PeekMessage (the
+// system delivers them like sent messages), and what they leave runs right
+// after it returns, without a message of their own to wake the loop.
+void runMessageLoop(InputHooks& hooks) {
+    MSG message;
+    for (;;) {
+        hooks.setLoopRunsFollowUpNext(true);
+        const BOOL got = ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
+        hooks.setLoopRunsFollowUpNext(false);
+        runPendingHookWork();
+        if (!got) {
+            ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            continue;
+        }
+        if (message.message == WM_QUIT) return;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
 #ifdef CALMIRANDE_INSTRUMENT
 // Test builds: the hook's and the deliveries' timings, for the end-to-end run.
 void writeTimings(const InputHooks& hooks) {
@@ -127,12 +147,7 @@ int run(HINSTANCE instance) {
 
     if (state.activeListIndex != -1) activateList(state, files, aidReady ? &aidWindow : nullptr);
 
-    MSG message;
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-        runPendingHookWork();
-    }
+    runMessageLoop(hooks);
 
     hooks.uninstall();
     owner.setHooks(nullptr);

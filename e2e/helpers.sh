@@ -177,10 +177,10 @@ e2e_keypad_holds() {
         cmp -s "$E2E_TMP/keypad.txt" "$1"
 }
 
-# Escape empties the key pad (and makes it stall again on its next key).
+# Delete empties the key pad (and makes it stall again on its next key).
 e2e_clear_keypad() {
     : >"$E2E_TMP/empty.txt"
     e2e_focus_keypad || return 1
-    xdotool key Escape
+    xdotool key Delete
     e2e_wait_for 10 "the key pad emptied" e2e_keypad_holds "$E2E_TMP/empty.txt"
 }

@@ -31,8 +31,10 @@
 //       act on WM_KEYDOWN; a WM_CHAR inserts a printable character and a
 //       control character is ignored; the WM_CHAR queued behind a key-down is
 //       taken as that key's own (as Chromium does), so a burst of posted
-//       messages garbles it. Escape empties it. Held N ms on its first key
-//       message (and on the first after each Escape) and L ms on every one. Its text is read with read-text
+//       messages garbles it. Delete empties it (a key that also breaks the
+//       word the program captures, as the tests need). Held N ms on its
+//       first key message (and on the first after each Delete) and L ms on
+//       every one. Its text is read with read-text
 //       --class CalmirandeE2eKeyPad; it ends on WM_CLOSE.
 //   bare-hook --out FILE [--ready FILE] [--timeout-ms T]
 //       A low-level keyboard hook that only makes the calls the program's
@@ -513,6 +515,62 @@ bool takeForeground(HWND hwnd, HWND child) {
     return GetForegroundWindow() == hwnd && GetFocus() == child;
 }
 
+// A top-level frame with one focused child field: the recorder and the key
+// pad are both made so.
+struct InputWindow {
+    UniqueWindow frame;
+    HWND field = nullptr;  // destroyed with the frame
+};
+
+std::optional<InputWindow> createInputWindow(const wchar_t* frameClassName, WNDPROC frameProcedure,
+                                             const wchar_t* fieldClassName, WNDPROC fieldProcedure,
+                                             const wchar_t* title, int x, int y, int width, int height) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW frameClass{};
+    frameClass.lpfnWndProc = frameProcedure;
+    frameClass.hInstance = instance;
+    frameClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    frameClass.lpszClassName = frameClassName;
+    WNDCLASSW fieldClass = frameClass;
+    fieldClass.lpfnWndProc = fieldProcedure;
+    fieldClass.lpszClassName = fieldClassName;
+    if (!RegisterClassW(&frameClass) || !RegisterClassW(&fieldClass)) return std::nullopt;
+
+    InputWindow window;
+    window.frame.reset(CreateWindowExW(0, frameClassName, title, WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr,
+                                       nullptr, instance, nullptr));
+    if (!window.frame.get()) return std::nullopt;
+    window.field = CreateWindowExW(WS_EX_CLIENTEDGE, fieldClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10,
+                                   width - 40, height - 80, window.frame.get(), nullptr, instance, nullptr);
+    if (!window.field) return std::nullopt;
+    return window;
+}
+
+// A standard loop (GetMessage, TranslateMessage, DispatchMessage) until
+// WM_QUIT. The ready file is written only once the frame is really the
+// foreground with the focus on its field: a delivery before that would go
+// elsewhere. Until then the loop wakes every 50 ms to try again, after the
+// activation messages ran.
+void runInputLoop(const InputWindow& window, std::optional<std::wstring> readyPath) {
+    bool ready = takeForeground(window.frame.get(), window.field);
+    MSG msg;
+    while (!ready) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        ready = takeForeground(window.frame.get(), window.field);
+    }
+    if (readyPath) writeFileAtomically(*readyPath, "ready\n");
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 int runRecord(const Options& options) {
     Recorder recorder;
     const auto out = options.get(L"out");
@@ -527,48 +585,13 @@ int runRecord(const Options& options) {
     recorder.startTick = GetTickCount();
     gRecorder = &recorder;
 
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW frameClass{};
-    frameClass.lpfnWndProc = frameProc;
-    frameClass.hInstance = instance;
-    frameClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    frameClass.lpszClassName = FrameClass;
-    WNDCLASSW childClass = frameClass;
-    childClass.lpfnWndProc = childProc;
-    childClass.lpszClassName = ChildClass;
-    if (!RegisterClassW(&frameClass) || !RegisterClassW(&childClass)) return ExitNoWindow;
-
-    UniqueWindow frame(CreateWindowExW(0, FrameClass, L"Calmirande e2e recorder", WS_OVERLAPPEDWINDOW, 40, 40, 420, 160,
-                                       nullptr, nullptr, instance, nullptr));
-    if (!frame.get()) return ExitNoWindow;
-    recorder.child = CreateWindowExW(WS_EX_CLIENTEDGE, ChildClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10, 380,
-                                     80, frame.get(), nullptr, instance, nullptr);
-    if (!recorder.child) return ExitNoWindow;
-
-    bool ready = takeForeground(frame.get(), recorder.child);
-    SetTimer(frame.get(), IdleTimer, 20, nullptr);
-
-    MSG msg;
-    // The ready file is written only once the window is really the
-    // foreground with the focus on the child: a delivery before that would go
-    // elsewhere. Retry from the loop, after the activation messages ran.
-    DWORD lastTry = GetTickCount();
-    for (;;) {
-        if (!ready && GetTickCount() - lastTry >= 50) {
-            ready = takeForeground(frame.get(), recorder.child);
-            lastTry = GetTickCount();
-        }
-        if (ready && recorder.readyPath) {
-            writeFileAtomically(*recorder.readyPath, "ready\n");
-            recorder.readyPath.reset();
-        }
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    frame.release();  // WM_DESTROY already ran
+    std::optional<InputWindow> window = createInputWindow(FrameClass, frameProc, ChildClass, childProc,
+                                                          L"Calmirande e2e recorder", 40, 40, 420, 160);
+    if (!window) return ExitNoWindow;
+    recorder.child = window->field;
+    SetTimer(window->frame.get(), IdleTimer, 20, nullptr);
+    runInputLoop(*window, recorder.readyPath);
+    window->frame.release();  // WM_DESTROY already ran
     writeRecording();
     gRecorder = nullptr;
     return recorder.received.empty() ? ExitNoWindow : ExitOk;
@@ -632,7 +655,7 @@ void keyPadKeyDown(KeyPad& pad, HWND hwnd, WPARAM key) {
             return;
         case VK_HOME: pad.caret = 0; return;
         case VK_END: pad.caret = pad.text.size(); return;
-        case VK_ESCAPE:
+        case VK_DELETE:
             pad.text.clear();
             pad.caret = 0;
             pad.seenKey = false;  // the next key stalls again: each case meets a busy target
@@ -684,51 +707,12 @@ int runKeyPad(const Options& options) {
     std::optional<std::wstring> readyPath = options.get(L"ready");
     gKeyPad = &pad;
 
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW frameClass{};
-    frameClass.lpfnWndProc = keyPadFrameProc;
-    frameClass.hInstance = instance;
-    frameClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    frameClass.lpszClassName = KeyPadClass;
-    WNDCLASSW fieldClass = frameClass;
-    fieldClass.lpfnWndProc = keyPadFieldProc;
-    fieldClass.lpszClassName = KeyPadFieldClass;
-    if (!RegisterClassW(&frameClass) || !RegisterClassW(&fieldClass)) return ExitNoWindow;
-
-    UniqueWindow frame(CreateWindowExW(0, KeyPadClass, L"Calmirande e2e key pad", WS_OVERLAPPEDWINDOW, 60, 120, 520,
-                                       200, nullptr, nullptr, instance, nullptr));
-    if (!frame.get()) return ExitNoWindow;
-    pad.field = CreateWindowExW(WS_EX_CLIENTEDGE, KeyPadFieldClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10,
-                                480, 120, frame.get(), nullptr, instance, nullptr);
-    if (!pad.field) return ExitNoWindow;
-
-    bool ready = takeForeground(frame.get(), pad.field);
-    MSG msg;
-    DWORD lastTry = GetTickCount();
-    for (;;) {
-        if (!ready && GetTickCount() - lastTry >= 50) {
-            ready = takeForeground(frame.get(), pad.field);
-            lastTry = GetTickCount();
-        }
-        if (ready && readyPath) {
-            writeFileAtomically(*readyPath, "ready\n");
-            readyPath.reset();
-        }
-        if (!ready) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            continue;
-        }
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    frame.release();  // WM_DESTROY already ran
+    std::optional<InputWindow> window = createInputWindow(KeyPadClass, keyPadFrameProc, KeyPadFieldClass,
+                                                          keyPadFieldProc, L"Calmirande e2e key pad", 60, 120, 520, 200);
+    if (!window) return ExitNoWindow;
+    pad.field = window->field;
+    runInputLoop(*window, readyPath);
+    window->frame.release();  // WM_DESTROY already ran
     gKeyPad = nullptr;
     return ExitOk;
 }

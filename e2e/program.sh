@@ -525,7 +525,7 @@ program_typing_cases() {
     program_case "$p-enter"           "$SLT_TEXT"$'\r\n'          slt +Return
     program_case "$p-capitals"        "$SLT_TEXT "                'SLT '
     program_case "$p-multi-line"      "$BJR_TEXT "                'bjr '
-    program_case "$p-multi-line-tab"  "$ADR_TEXT"$'\r\n'          adr +Return
+    program_case "$p-multi-line-enter" "$BJR_TEXT"$'\r\n'         bjr +Return
     # Spaces and capitals inside the parameter do not end the word.
     program_case "$p-parameter"       "Je vous prie d'agréer, Monsieur le Directeur, mes sentiments distingués " \
                                       'fpol*Monsieur le Directeur* '
@@ -571,6 +571,9 @@ program_cases() {
     pass program-start
 
     program_typing_cases program
+    # A tab inside a text is a WM_CHAR 9: an Edit control inserts it, a
+    # target of the key pad's kind ignores it.
+    program_case program-multi-line-tab     "$ADR_TEXT"$'\r\n'          adr +Return
     program_case program-after-text         "Oui $SLT_TEXT "            'Oui slt '
     program_case program-accents            "$ACC_TEXT "                'acc '
     program_case program-unknown-word       "xyz $SLT_TEXT "            'xyz slt '

@@ -92,6 +92,17 @@ bool Win32MessagePoster::awaitPendingInput(Window window) {
     constexpr std::int64_t budgetMicros = 300'000;
     const HWND target = reinterpret_cast<HWND>(window);
     const std::int64_t start = nowMicros();
+    // The system hands a key to the target only after every low-level hook
+    // has had it, ours first: other hooks after ours (slow under load) may
+    // still hold the ending key when the worker starts. Events reach the
+    // hooks one after the other, so a later one seen by ours means it is in
+    // the target's queue.
+    if (keyEvents_) {
+        while (keyEvents_->load(std::memory_order_acquire) == wordEndedAt_ &&
+               nowMicros() - start < std::int64_t{LaterKeyEventTimeoutMs} * 1000) {
+            ::Sleep(1);
+        }
+    }
     bool answered = true;
     for (int trip = 0;; ++trip) {
         const std::int64_t sent = nowMicros();
@@ -125,17 +136,17 @@ void deliverToForeground(const ExpansionPlan& plan) {
     deliverPlan(plan, poster);
 }
 
-void startExpansionWorker(std::u16string word, std::uint32_t trigger, const ExpansionTableSlot& tables,
-                          ExpansionGate& gate) noexcept {
+void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
+                          const std::atomic<std::uint32_t>& keyEvents) noexcept {
     try {
-        std::thread([word = std::move(word), trigger, &tables, &gate]() noexcept {
+        std::thread([completed = std::move(word), &tables, &gate, &keyEvents]() noexcept {
             try {
                 const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
                 const TimerResolutionScope resolution;
-                Win32MessagePoster poster;
+                Win32MessagePoster poster(&keyEvents, completed.keyEvent);
                 const std::int64_t start = nowMicros();
                 DeliveryOutcome outcome;
-                if (const auto plan = runExpansion(word, trigger, *table, gate, poster, &outcome)) {
+                if (const auto plan = runExpansion(completed.word, completed.trigger, *table, gate, poster, &outcome)) {
                     recordDelivery(*plan, start, poster.postingStarted(), outcome);
                 }
             } catch (...) {

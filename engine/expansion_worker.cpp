@@ -1,5 +1,7 @@
 #include "engine/expansion_worker.h"
 
+#include <algorithm>
+
 namespace calmirande {
 namespace {
 
@@ -14,6 +16,12 @@ private:
     ExpansionGate& gate_;
 };
 
+// Whether the target ends up with a character from it: a character, or a
+// key-down its TranslateMessage turns into one (Backspace, Tab, Enter, Space).
+bool makesCharacter(const PlannedMessage& message) {
+    return message.kind == MessageKind::Char || message.code != VkLeft;
+}
+
 }  // namespace
 
 DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
@@ -25,8 +33,11 @@ DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
     for (const PlannedMessage& message : plan.messages) {
         const std::int64_t posted = poster.nowMicroseconds();
         poster.post(target, message);
-        if (ordered) ordered = poster.roundTrip(target);
-        const std::int64_t due = posted + std::int64_t{message.waitMs} * 1000;
+        std::int64_t due = posted + std::int64_t{message.waitMs} * 1000;
+        if (ordered) {
+            ordered = poster.roundTrip(target);
+            if (ordered && makesCharacter(message)) due = std::max(due, poster.nowMicroseconds() + BarrierPauseMicroseconds);
+        }
         const std::int64_t now = poster.nowMicroseconds();
         if (now < due) poster.waitMicroseconds(due - now);
         if (ordered) ordered = poster.roundTrip(target);

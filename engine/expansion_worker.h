@@ -63,6 +63,10 @@ public:
     virtual void waitMicroseconds(std::int64_t microseconds) = 0;
 };
 
+// After the first round trip of a barrier, the target is given at least this
+// long to take the message before the second one is sent.
+inline constexpr std::int64_t BarrierPauseMicroseconds = 2'000;
+
 struct DeliveryOutcome {
     bool delivered = false;  // there was a focused window
     // Every message waited for the target; false once it stopped answering,
@@ -73,11 +77,13 @@ struct DeliveryOutcome {
 // Posts the plan to the focused window of the foreground application, one
 // message at a time behind a barrier: after each post, a round trip (the
 // target is back in its loop, ready to take the message), the message's own
-// wait, then a second round trip before the next post. A retrieval answers
-// every sent message waiting before it returns a posted one, so the pace
-// between the two round trips is what lets the target take the message
-// first; the second is then answered only once it has handled it and come
-// back, by which time its TranslateMessage has queued a key-down's character.
+// wait (and at least BarrierPauseMicroseconds after that answer), then a
+// second round trip before the next post. A retrieval answers every sent
+// message waiting before it returns a posted one, so the pause between the
+// two round trips is what lets the target take the message first; the second
+// is then answered only once it has handled it and come back, by which time
+// its TranslateMessage has queued a key-down's character. Left arrows make no
+// character and keep their plain pause.
 // So at most one message waits in its queue and the characters keep their
 // order. An idle target sees the plan's pace, a slow one sets its own. Once
 // the target fails to answer, the rest goes at the plain pace.

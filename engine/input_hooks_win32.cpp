@@ -61,11 +61,15 @@ void InputHooks::uninstall() {
 void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     LARGE_INTEGER start;
     ::QueryPerformanceCounter(&start);
+    const std::uint32_t keyEvent = keyEvents_.fetch_add(1, std::memory_order_acq_rel) + 1;
     Win32KeyTranslator translator;
     const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags};
     CaptureEffects effects = capture_.onKey(event, gate_.captureAllowed(), activeListIndex_ != -1, translator);
     if (effects.processed) {
-        if (effects.expansion) followUp_.addWord(std::move(*effects.expansion));
+        if (effects.expansion) {
+            effects.expansion->keyEvent = keyEvent;
+            followUp_.addWord(std::move(*effects.expansion));
+        }
         if (aid_) {
             // Most words select no row: the strip stays hidden and the loop
             // need not be woken for it.
@@ -80,12 +84,13 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
 }
 
 void InputHooks::wakeIfNeeded(DWORD eventTime) {
+    if (loopRunsFollowUpNext_) return;
     if (followUp_.takeWake(eventTime) && !::PostMessageW(wakeWindow_, wakeMessage_, 0, 0)) followUp_.wakeFailed();
 }
 
 void InputHooks::runFollowUp() {
     followUp_.run(
-        [this](CompletedWord word) { startExpansionWorker(std::move(word.word), word.trigger, tables_, gate_); },
+        [this](CompletedWord word) { startExpansionWorker(std::move(word), tables_, gate_, keyEvents_); },
         [this](std::u16string_view aidWord) {
             if (aid_) aid_->update(aidWord);
         },

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -54,6 +55,12 @@ public:
     void runFollowUp();
     bool followUpPending() const { return followUp_.pending(); }
 
+    // Set by the main loop around each PeekMessage it makes, after which it
+    // runs what the hooks left: a hook called inside that retrieval then has
+    // no loop to wake. Any other retrieval (message boxes, menus, modal
+    // loops) gets the wake-up message. Main thread.
+    void setLoopRunsFollowUpNext(bool runs) { loopRunsFollowUpNext_ = runs; }
+
     const HookTimings& timings() const { return timings_; }
 
 private:
@@ -68,9 +75,12 @@ private:
     WritingAidView* aid_;  // we don't own it
     WordCapture capture_;
     HookFollowUp followUp_;
+    // Every keyboard event the hook has seen, counted; read by the workers.
+    std::atomic<std::uint32_t> keyEvents_{0};
     HookTimings timings_;
     HWND wakeWindow_ = nullptr;  // we don't own it: the entry point does
     UINT wakeMessage_ = 0;
+    bool loopRunsFollowUpNext_ = false;
     UniqueHook keyboardHook_;  // KeyboardHookHandle
     UniqueHook mouseHook_;     // MouseHookHandle
 };

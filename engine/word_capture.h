@@ -71,6 +71,10 @@ struct DeadKeyQueue {
 struct CompletedWord {
     std::u16string word;
     std::uint32_t trigger = 0;
+    // The hook's count of key events when the word ended (set by the hook):
+    // once it has seen a later one, the ending key has passed every hook and
+    // is in the target's queue.
+    std::uint32_t keyEvent = 0;
 };
 
 // Shift (either), Caps Lock and AltGr (Right Alt with the left Ctrl Windows
