@@ -17,6 +17,10 @@ struct AppState {
     std::u16string activeListFile;     // with ".dat"; empty when no list is active
     std::int32_t activeListIndex = -1;  // position in the catalogue, -1 for none
     ExpansionGate gate;                 // expansionActive, and whether an expansion is typing
+    // The user's choice of tray item "Activer les Abréviations", which its
+    // check mark shows. The gate's switch follows it, except while the editor
+    // opened from the tray is open; a replacement being typed never touches it.
+    bool expansionSwitch = true;
     std::int32_t writingAidEnabled = 0;
     bool quitRequested = false;
     ListCatalogue catalogue;

@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
-#include <algorithm>
-
+#include "app/shell_decisions.h"
 #include "common/messages.h"
 #include "lists/list_file.h"
 
@@ -34,11 +33,7 @@ StartupFiles prepareStartupFiles(FileStore& files, FolderListing& listing) {
     EnumeratedLists lists = enumerateLists(listing, preferences.activeListFile);
     result.catalogue = std::move(lists.catalogue);
     result.activeListFile = std::move(lists.activeListFile);
-    if (!result.activeListFile.empty()) {
-        const auto& names = result.catalogue.fileNames;
-        const auto found = std::find(names.begin(), names.end(), result.activeListFile);
-        if (found != names.end()) result.activeListIndex = static_cast<std::int32_t>(found - names.begin());
-    }
+    result.activeListIndex = findActiveListIndex(result.catalogue, result.activeListFile);
     return result;
 }
 

@@ -29,6 +29,111 @@ inline constexpr std::u16string_view CannotCreateListsFolder =
 inline constexpr std::u16string_view CannotCreatePreferences =
     u"Impossible de créer le fichier 'Preferences.txt', le programme va se terminer\rVérifier l'espace disponible !";
 
+// The shell: start-up refusals and guidance, the tray menu, About and Help.
+inline constexpr std::u16string_view ProgramName = u"Calmirande";  // box title, tooltip, mutex name
+inline constexpr std::u16string_view UnsupportedWindows =
+    u"Calmirande ne fonctionne pas sur cette version de Window !\r\r"
+    u"Ce programme est compatible avec XP, Vista et Window 7 (Version 32 Bits)";
+inline constexpr std::u16string_view AlreadyRunning = u"Le programme Calmirande est déjà en cours d'exécution !";
+inline constexpr std::u16string_view NoListCreated =
+    u"Aucune Liste n'est créée, l'éditeur des abréviations va se lancer !";
+inline constexpr std::u16string_view NoListSelected =
+    u"Aucune Liste n'est sélectionnée, l'éditeur des abréviations va se lancer !";
+inline constexpr std::u16string_view RecordsCounterMiddle = u" sur un nombre maximum de ";
+
+inline constexpr std::u16string_view TrayCurrentList = u"Liste Actuelle: ";
+inline constexpr std::u16string_view TrayNoList = u"Aucune";
+inline constexpr std::u16string_view TrayAbout = u"A propos de ...";
+inline constexpr std::u16string_view TrayHelp = u"Aide";
+inline constexpr std::u16string_view TrayEditor = u"Editer les Abréviations";
+inline constexpr std::u16string_view TrayWritingAid = u"Afficher l'aide à la rédaction";
+inline constexpr std::u16string_view TrayExpansion = u"Activer les Abréviations";
+inline constexpr std::u16string_view TrayQuit = u"Quitter";
+
+inline constexpr std::u16string_view AboutTitle = u"A propos de Calmirande";
+inline constexpr std::u16string_view AboutTabInformations = u"Informations";
+inline constexpr std::u16string_view AboutTabLicence = u"Licence";
+inline constexpr std::u16string_view AboutQuit = u"Quitter";
+inline constexpr std::u16string_view AboutVersion = u"Version: 1.2";
+inline constexpr std::u16string_view AboutCompatibility =
+    u"Compatibilité: 2000, XP, Vista et Window 7 (Version 32 Bits)";
+inline constexpr std::u16string_view AboutAuthor = u"Auteur: le projet Calmirande";
+inline constexpr std::u16string_view AboutEmailLabel = u"Email:";
+inline constexpr std::u16string_view AboutEmail = u"contact@calmirande.org";
+inline constexpr std::u16string_view AboutMailtoPrefix = u"mailto:";
+inline constexpr std::u16string_view AboutWebSiteLabel = u"Site Web:";
+inline constexpr std::u16string_view AboutWebSite = u"https://www.calmirande.org";
+inline constexpr std::u16string_view AboutContact =
+    u"N'hésitez pas à me contacter pour me reporter des bugs ou bien me donner vos suggestions d'amélioration.";
+inline constexpr std::u16string_view HelpTitle = u"Aide de Calmirande";
+
+// The editor: its window, the lists' creation and deletion, the edits and
+// the guards of the key field.
+inline constexpr std::u16string_view TitleErreur = u"Erreur";
+inline constexpr std::u16string_view TitleAvertissement = u"Avertissement";
+
+inline constexpr std::u16string_view EditorTitle = u"Edition des Abréviations";
+inline constexpr std::u16string_view EditorListsCounterLabel = u"Nombre de Listes créées: ";
+inline constexpr std::u16string_view EditorRecordsCounterLabel = u"Nombre d'enregistrements pour cette Liste: ";
+inline constexpr std::u16string_view EditorSortNotice =
+    u"Les Abréviations sont triées automatiquement par ordre alphabétique";
+inline constexpr std::u16string_view EditorListsGroup = u"Listes";
+inline constexpr std::u16string_view EditorCreateList = u"Créer une Liste";
+inline constexpr std::u16string_view EditorDeleteList = u"Supprimer cette Liste";
+inline constexpr std::u16string_view EditorKeyColumn = u"Abrévations:";  // sic, without the i
+inline constexpr std::u16string_view EditorTextColumn = u"Remplacer par:";
+inline constexpr std::u16string_view EditorEntryGroup = u"Création, Modification, Supression d'une Abréviation";  // sic
+inline constexpr std::u16string_view EditorKeyLabel = u"Abréviation:";
+inline constexpr std::u16string_view EditorTextLabel = u"Remplacer par:";
+inline constexpr std::u16string_view EditorAdd = u"Ajouter";
+inline constexpr std::u16string_view EditorQuit = u"Quitter";
+inline constexpr std::u16string_view EditorModify = u"Modifier";
+inline constexpr std::u16string_view EditorReset = u"RAZ";
+inline constexpr std::u16string_view EditorDelete = u"Supprimer";
+
+inline constexpr std::u16string_view TextEditorTitle = u"Editeur";
+inline constexpr std::u16string_view TextEditorFileMenu = u"Fichier";
+inline constexpr std::u16string_view TextEditorQuit = u"Quitter";
+inline constexpr std::u16string_view TextEditorEditMenu = u"Edition";
+inline constexpr std::u16string_view TextEditorUndo = u"Annuler";
+inline constexpr std::u16string_view TextEditorCut = u"Couper";
+inline constexpr std::u16string_view TextEditorCopy = u"Copier";
+inline constexpr std::u16string_view TextEditorPaste = u"Coller";
+inline constexpr std::u16string_view TextEditorClear = u"Supprimer";
+inline constexpr std::u16string_view TextEditorSelectAll = u"Sélectionner tout";
+
+inline constexpr std::u16string_view NewListTitle = u"Nouvelle Liste";
+inline constexpr std::u16string_view NewListPrompt = u"Veuillez entrer un Nom :";
+inline constexpr std::u16string_view NewListAccept = u"Valider";
+inline constexpr std::u16string_view NewListCancel = u"Annuler";
+inline constexpr std::u16string_view ListNameForbidden = u"Le nom de la Liste comporte des caractères interdits !";
+inline constexpr std::u16string_view ListNameTaken = u"Ce nom est déjà créé !";
+inline constexpr std::u16string_view ListFileNotCreated = u"Impossible de créer le Fichier !";
+inline constexpr std::u16string_view ListLimitStart = u"La limite des ";
+inline constexpr std::u16string_view ListLimitEnd = u" Listes possible est atteinte !";
+inline constexpr std::u16string_view NoListToDelete = u"Aucune Liste sélectionnée !";
+inline constexpr std::u16string_view DeleteListQuestion = u"Êtes-vous sûr de vouloir supprimer cette Liste ?: ";
+inline constexpr std::u16string_view DeleteListWarning = u"Tous les enregistrements de cette Liste seront supprimés !";
+
+inline constexpr std::u16string_view SelectOrCreateList = u"Sélectionner une Liste ou en créer une !";
+inline constexpr std::u16string_view EmptyFields = u"Un ou plusieurs champs sont vides !";
+inline constexpr std::u16string_view KeyTooShort = u"L'Abréviation doit contenir au moins deux caractères !";
+inline constexpr std::u16string_view KeyExists = u"Cette Abréviation existe déjà !";
+inline constexpr std::u16string_view ListFull =
+    u"Le nombre maximum de création d'Abréviations est atteint pour cette Liste !";
+inline constexpr std::u16string_view SelectARow = u"Sélectionner une Abréviation dans le listing !";
+
+inline constexpr std::u16string_view LeaveEmptyList =
+    u"Vous quittez l'application sans avoir créer des Abréviations dans cette Liste !\r"
+    u"Souhaitez vous quand même quitter l'application !";
+inline constexpr std::u16string_view LeaveWithoutSelection =
+    u"Vous quittez l'application sans sélectionner une Liste !\rSouhaitez vous quand même quitter l'application !";
+inline constexpr std::u16string_view LeaveWithoutLists =
+    u"Aucune Liste n'est créée!\rSouhaitez vous quand même quitter l'application !";
+
+inline constexpr std::u16string_view SpacesForbidden = u"Les espaces sont interdits !";
+inline constexpr std::u16string_view KeyLengthReached = u"La limite du nombre de caractères est atteinte !";
+
 // A message about one file: the first piece, the file name (with ".dat",
 // without folder), then the other pieces, each after a carriage return.
 inline std::u16string aboutFile(std::u16string_view first, std::u16string_view fileName,

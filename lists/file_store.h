@@ -27,7 +27,22 @@ public:
     // temporary file beside it, every write is checked and flushed, and only
     // then does the temporary file take the file's place. False on any
     // failure, and the old file is left as it was.
+    //
+    // The temporary file is "<path>.tmp". One left behind by a crash is ours
+    // (a single instance runs, and only its main thread saves): it is removed
+    // first, read-only or an empty folder included; when something still
+    // stands there, a numbered name beside it is used instead, so a leftover
+    // never blocks a save. An existing file keeps its attributes and, on
+    // Windows, its security.
     virtual bool replaceFile(const std::u16string& path, std::string_view bytes) = 0;
+
+    // Creates a new file holding `bytes`, never replacing anything that
+    // already has that name. The write is checked and flushed; a file whose
+    // bytes could not all be written is removed again. False on any failure.
+    virtual bool createNewFile(const std::u16string& path, std::string_view bytes) = 0;
+
+    // Removes a file (not a folder). False when nothing was removed.
+    virtual bool removeFile(const std::u16string& path) = 0;
 
     // Whether anything (file or folder) has that name.
     virtual bool exists(const std::u16string& path) = 0;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "common/text.h"
@@ -39,6 +40,30 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// A leftover in the way of every numbered name too is beyond a crash's doing;
+// the save then fails like any other.
+constexpr int kTemporaryNameAttempts = 8;
+
+// Whatever a crashed save left under a temporary name: a file (read-only or
+// not, a link included) or an empty folder. A folder with content stays.
+void removeLeftover(const std::string& temporary) {
+    struct stat info {};
+    if (::lstat(temporary.c_str(), &info) != 0) return;
+    if (S_ISDIR(info.st_mode)) {
+        ::rmdir(temporary.c_str());
+    } else {
+        ::unlink(temporary.c_str());
+    }
+}
+
+// The rename is durable only once the folder's entry is on disk.
+void syncFolderOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash == 0 ? 1 : slash);
+    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+}
+
 }  // namespace
 
 std::optional<std::string> PosixFileStore::readFile(const std::u16string& path) {
@@ -61,15 +86,47 @@ std::optional<std::string> PosixFileStore::readFile(const std::u16string& path) 
 
 bool PosixFileStore::replaceFile(const std::u16string& path, std::string_view bytes) {
     const std::string target = utf16ToUtf8(path);
-    const std::string temporary = target + ".tmp";
-    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    // The new file takes the permission bits of the one it replaces.
+    struct stat info {};
+    mode_t mode = 0644;
+    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && fd < 0; ++attempt) {
+        temporary = target + (attempt == 0 ? std::string() : "." + std::to_string(attempt)) + ".tmp";
+        removeLeftover(temporary);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    }
+    Descriptor file(fd);
     if (file.get() < 0) return false;
-    const bool written = writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 && file.close();
+    const bool written = ::fchmod(file.get(), mode) == 0 && writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 &&
+                         file.close();
     if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
+    syncFolderOf(target);
     return true;
+}
+
+bool PosixFileStore::createNewFile(const std::u16string& path, std::string_view bytes) {
+    const std::string target = utf16ToUtf8(path);
+    Descriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (file.get() < 0) return false;
+    if (!(writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 && file.close())) {
+        ::unlink(target.c_str());
+        return false;
+    }
+    syncFolderOf(target);
+    return true;
+}
+
+bool PosixFileStore::removeFile(const std::u16string& path) {
+    const std::string target = utf16ToUtf8(path);
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    return ::unlink(target.c_str()) == 0;
 }
 
 bool PosixFileStore::exists(const std::u16string& path) {

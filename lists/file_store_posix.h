@@ -9,6 +9,8 @@ class PosixFileStore final : public FileStore {
 public:
     std::optional<std::string> readFile(const std::u16string& path) override;
     bool replaceFile(const std::u16string& path, std::string_view bytes) override;
+    bool createNewFile(const std::u16string& path, std::string_view bytes) override;
+    bool removeFile(const std::u16string& path) override;
     bool exists(const std::u16string& path) override;
     bool createFolder(const std::u16string& path) override;
 };

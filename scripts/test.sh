@@ -27,14 +27,8 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMIRANDE_BENCH=OF
 cmake --build build/tsan -j"$jobs"
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j"$jobs"
 
-step "fuzzing the list reader for ${fuzz_seconds}s"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALMIRANDE_FUZZ=ON \
-  -DCALMIRANDE_BENCH=OFF -DCALMIRANDE_SANITIZE=address,undefined >/dev/null
-cmake --build build/fuzz -j"$jobs" --target list_file_fuzz
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-build/fuzz/fuzz/list_file_fuzz -max_total_time="$fuzz_seconds" -max_len=8192 -print_final_stats=1 \
-  "$corpus" fuzz/corpus/list_file 2>&1 | tail -n 3
+step "fuzzing every reader for ${fuzz_seconds}s each"
+scripts/fuzz.sh "$fuzz_seconds"
 
 step "benchmarks"
 build/native/bench/calmirande_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \

@@ -156,9 +156,10 @@ TEST_F(PreferencesFile, UnreadableFileGivesNoListAndTheAidOff) {
 
 TEST_F(PreferencesFile, FailedSaveLeavesThePreviousFileWhole) {
     writeBytes(file(), "\xEF\xBB\xBFPerso.dat\r\n1");
-    // The temporary file cannot be created where a folder stands.
-    fs::create_directory(dir_.path() / "Preferences.txt.tmp");
-    EXPECT_FALSE(savePreferences(files_, u"Travail.dat", 0));
+    {
+        testing::DiskFull full;
+        EXPECT_FALSE(savePreferences(files_, u"Travail.dat", 0));
+    }
     EXPECT_EQ(readBytes(file()), "\xEF\xBB\xBFPerso.dat\r\n1");
 }
 
@@ -166,6 +167,64 @@ TEST_F(PreferencesFile, SaveOverALongerFileLeavesNothingOfIt) {
     writeBytes(file(), "\xEF\xBB\xBF" + std::string(500, 'x') + ".dat\r\n12345\r\nmore\r\n");
     ASSERT_TRUE(savePreferences(files_, u"a.dat", 0));
     EXPECT_EQ(readBytes(file()), "\xEF\xBB\xBF" "a.dat\r\n0");
+}
+
+// Whatever a preferences file holds, reading it gives values that write back
+// as the canonical file, and that file reads back as the same values.
+void expectCanonicalRoundTrip(std::string_view bytes) {
+    const Preferences read = parsePreferences(bytes);
+    const std::string written = serializePreferences(read.activeListFile, read.writingAidEnabled);
+    ASSERT_TRUE(written.starts_with("\xEF\xBB\xBF"));
+    const std::size_t lineEnd = written.find("\r\n", 3);
+    ASSERT_NE(lineEnd, std::string::npos);
+    const std::string lineOne = written.substr(3, lineEnd - 3);
+    EXPECT_EQ(lineOne.find_first_of(std::string("\r\n\0", 3)), std::string::npos);
+    EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(lineOne)), lineOne);  // well-formed UTF-8
+    EXPECT_EQ(written.substr(lineEnd + 2), std::to_string(read.writingAidEnabled));
+    EXPECT_EQ(parsePreferences(written), read);
+    EXPECT_EQ(serializePreferences(parsePreferences(written).activeListFile, read.writingAidEnabled), written);
+}
+
+struct AnyContentCase {
+    const char* name;
+    std::string bytes;
+    friend void PrintTo(const AnyContentCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class AnyPreferencesContent : public ::testing::TestWithParam<AnyContentCase> {};
+TEST_P(AnyPreferencesContent, ReadsAndWritesBackCanonically) { expectCanonicalRoundTrip(GetParam().bytes); }
+INSTANTIATE_TEST_SUITE_P(
+    Preferences, AnyPreferencesContent,
+    ::testing::Values(
+        AnyContentCase{"Empty", ""}, AnyContentCase{"OnlyNuls", std::string(64, '\0')},
+        AnyContentCase{"OnlyLineEnds", "\r\r\n\n\r"}, AnyContentCase{"MissingLineTwo", "\xEF\xBB\xBFPerso.dat"},
+        AnyContentCase{"LongLineOne", "\xEF\xBB\xBF" + std::string(100000, 'a') + ".dat\r\n1"},
+        AnyContentCase{"LongLineTwo", "a.dat\r\n" + std::string(100000, '7')},
+        AnyContentCase{"Utf16LeFile", "\xFF\xFEP\0e\0r\0s\0o\0.\0d\0a\0t\0\r\0\n\0" "1\0"s},
+        AnyContentCase{"Utf16BeFile", "\xFE\xFF\0P\0e\0r\0s\0o\0.\0d\0a\0t\0\r\0\n\0" "1"s},
+        AnyContentCase{"EncodedSurrogate", "a\xED\xA0\x80.dat\r\n1"},
+        AnyContentCase{"Overlong", "\xC0\xAF\xE0\x80\xAF.dat\r\n1"},
+        AnyContentCase{"AboveUnicode", "\xF4\x90\x80\x80\xF8\x88\x80\x80\x80\r\n1"},
+        AnyContentCase{"TruncatedAtTheEnd", "\xF0\x9F\x98"}, AnyContentCase{"LoneContinuationBytes", "\x80\xBF\r\n\x80"},
+        AnyContentCase{"SecondMarkKept", "\xEF\xBB\xBF\xEF\xBB\xBF\xFF\xFE\r\n-0"},
+        AnyContentCase{"AllBytes", [] {
+                           std::string all;
+                           for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+                           return all + all;
+                       }()}),
+    testing::CaseName{});
+
+TEST(ParsePreferences, AFileSavedAsUtf16GivesNoListAndTheAidOff) {
+    // The mark is skipped and the rest read as UTF-8: the NUL after "P" ends line 1.
+    EXPECT_EQ(parsePreferences("\xFF\xFEP\0e\0r\0s\0o\0.\0d\0a\0t\0\r\0\n\0" "1\0"s), (Preferences{u"P", 0}));
+    EXPECT_EQ(parsePreferences("\xFE\xFF\0P\0e\0r\0s\0o\0.\0d\0a\0t\0\r\0\n\0" "1"s), (Preferences{u"", 0}));
+}
+
+TEST(ParsePreferences, AVeryLongLineOneIsKeptWhole) {
+    const std::string name = std::string(50000, 'x') + "\xC3\xA9.dat";
+    const Preferences read = parsePreferences("\xEF\xBB\xBF" + name + "\r\n1");
+    EXPECT_EQ(read.activeListFile.size(), 50000u + 5u);
+    EXPECT_EQ(read.writingAidEnabled, 1);
 }
 
 }  // namespace

@@ -66,8 +66,10 @@ TEST_F(Startup, AFileNamedListesIsLeftAloneAndGivesNoList) {
 }
 
 TEST_F(Startup, PreferencesThatCannotBeCreatedStopTheProgram) {
-    fs::create_directory(dir_.path() / "Preferences.txt.tmp");  // the new file cannot be written
-    const StartupFiles started = run();
+    const StartupFiles started = [&] {
+        testing::DiskFull full;  // the new file cannot be written
+        return run();
+    }();
     EXPECT_EQ(started.fatalMessage,
               u"Impossible de créer le fichier 'Preferences.txt', le programme va se terminer\r"
               u"Vérifier l'espace disponible !");
@@ -79,6 +81,10 @@ class NoNewFolders final : public FileStore {
 public:
     std::optional<std::string> readFile(const std::u16string& path) override { return real.readFile(path); }
     bool replaceFile(const std::u16string& path, std::string_view bytes) override { return real.replaceFile(path, bytes); }
+    bool createNewFile(const std::u16string& path, std::string_view bytes) override {
+        return real.createNewFile(path, bytes);
+    }
+    bool removeFile(const std::u16string& path) override { return real.removeFile(path); }
     bool exists(const std::u16string& path) override { return real.exists(path); }
     bool createFolder(const std::u16string&) override { return false; }
     PosixFileStore real;

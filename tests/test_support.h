@@ -1,6 +1,9 @@
 #pragma once
 // Real files in a fresh temporary folder, removed at the end of the test.
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -42,6 +45,30 @@ public:
 
 private:
     std::filesystem::path previous_;
+};
+
+// A full disk for the scope: any write that would make a file grow fails
+// (EFBIG through the file-size limit, SIGXFSZ ignored). Reading and creating
+// empty files still work.
+class DiskFull {
+public:
+    DiskFull() {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = previous_;
+        none.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~DiskFull() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    DiskFull(const DiskFull&) = delete;
+    DiskFull& operator=(const DiskFull&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = SIG_DFL;
 };
 
 // Names table-driven cases after their `name` field.

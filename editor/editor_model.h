@@ -1,0 +1,216 @@
+#pragma once
+// The abbreviation editor without its window: the rows of the list being
+// edited (the only working copy of it), the selected row, the two entry
+// fields, the button state, the list selector and the counters. Every user
+// action is one call that changes the model and returns what the window layer
+// shows and redraws; the window layer never decides anything itself.
+//
+// Main thread only. Files are read and written through the FileStore seam,
+// and only by switching lists, creating a list, leaving the editor, a list
+// chosen in the tray menu and the program's end: adding, modifying, deleting,
+// clearing and sorting change the rows in memory only.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lists/file_store.h"
+#include "lists/list_file.h"
+
+namespace calmirande {
+
+inline constexpr std::size_t MinKeyLength = 2;
+
+enum class Buttons { Ok, YesNo };
+
+// A message box: the text, its title and its buttons.
+struct Message {
+    std::u16string text;
+    std::u16string_view title;
+    Buttons buttons = Buttons::Ok;
+    friend bool operator==(const Message&, const Message&) = default;
+};
+
+// "Ajouter" enabled alone (entry), or "Modifier" and "Supprimer" (picked).
+enum class ButtonState { Entry, Picked };
+
+// One entry of the list selector: the name shown and the exact file it
+// stands for. Display names drop every ".dat" ("a.dat.dat" shows as "a"),
+// so the file name is kept rather than rebuilt from what is shown.
+struct ListEntry {
+    std::u16string displayName;
+    std::u16string fileName;
+    friend bool operator==(const ListEntry&, const ListEntry&) = default;
+};
+
+// What changed and must be drawn again.
+struct Redraw {
+    bool rows = false;            // the listing's rows, their texts and order
+    bool selection = false;       // which row is selected
+    bool fields = false;          // the texts of both entry fields
+    bool buttons = false;         // the button state
+    bool selector = false;        // the selector's entries and its selection
+    bool listsCounter = false;
+    bool recordsCounter = false;
+};
+
+enum class ScrollTo { None, PartlyVisible, WhollyVisible };
+
+struct EditorOutcome {
+    std::optional<Message> message;
+    Redraw redraw;
+    ScrollTo scroll = ScrollTo::None;  // bring the selected row into view
+    bool focusEditorWindow = false;    // the selector must not keep the keyboard focus
+    bool openNameDialog = false;       // "Créer une Liste": ask the new list's name
+    bool catalogueChanged = false;     // the shell takes catalogueFileNames() again
+    // False when a save failed and the operation stopped with every row kept.
+    bool succeeded = true;
+};
+
+enum class Answer { No, Yes };
+
+// What follows a "Quitter" for the rest of the program.
+struct LeaveOutcome {
+    std::optional<Message> message;  // a failed save or load of the active list
+    bool hideWindow = false;
+    // Set when the active list changes: its file (empty for none) and its
+    // place in the catalogue (-1 for none). The preferences already say so.
+    std::optional<std::u16string> activeListFile;
+    std::int32_t activeListIndex = -1;
+    std::u16string activeListDisplayName;
+    // The loaded active list, when one was made active.
+    std::optional<ActiveList> activeList;
+    // Expansion comes back when the tray item "Activer les Abréviations" is ticked.
+    bool restoreExpansionIfTicked = false;
+    // Always: the tray menu is rebuilt from the state, whatever the answer.
+    bool rebuildTrayMenu = true;
+};
+
+// How the rows are ordered by a column-title click.
+struct SortState {
+    // Title clicks do nothing until the first add or modify reaches its sort.
+    bool titleClicksEnabled = false;
+    int lastColumn = -1;
+    bool lastAscending = true;
+};
+
+class EditorModel {
+public:
+    // The catalogue's file names, in its order: the selector's entries.
+    explicit EditorModel(const std::vector<std::u16string>& catalogueFileNames);
+
+    // --- State, as the window layer draws it.
+    const AbbreviationList& rows() const { return rows_; }
+    std::optional<std::size_t> selectedRow() const { return selectedRow_; }
+    const std::u16string& keyField() const { return keyField_; }
+    const std::u16string& replacementField() const { return replacementField_; }
+    ButtonState buttonState() const { return buttonState_; }
+    const std::vector<ListEntry>& selectorEntries() const { return entries_; }
+    std::optional<std::size_t> selectorSelection() const { return selectorSelection_; }
+    // The file whose rows the listing holds, or nothing.
+    const std::optional<std::u16string>& shownListFile() const { return shownListFile_; }
+    // False after a failed load: those rows are not the file's and are not
+    // written back until the user adds, modifies or deletes a row.
+    bool shownListLoaded() const { return shownListLoaded_; }
+    // The rows changed (content or order) since they were loaded or saved.
+    bool rowsChanged() const { return rowsChanged_; }
+    const SortState& sortState() const { return sort_; }
+    const std::u16string& listsCounterText() const { return listsCounterText_; }
+    const std::u16string& recordsCounterText() const { return recordsCounterText_; }
+    // The catalogue as the selector now has it.
+    std::vector<std::u16string> catalogueFileNames() const;
+
+    // --- From outside the window.
+    // Start-up and a list chosen in the tray menu: select the entry of that
+    // file and load its rows. Rows changed since their load are saved to
+    // their own list first; if that fails, nothing else happens.
+    EditorOutcome showChosenList(FileStore& files, std::u16string_view fileName);
+    // The program ends (tray "Quitter"): rows changed since their load are
+    // saved to their list. False with the message when that failed.
+    EditorOutcome saveBeforeQuit(FileStore& files);
+    // Tray item "Editer les Abréviations": both fields emptied, entry state.
+    EditorOutcome openEditor();
+
+    // --- The user, in the window.
+    // The selector's selection changed (by mouse or keyboard).
+    EditorOutcome switchEditedList(FileStore& files, std::optional<std::size_t> selection);
+    // The user selected a row in the listing (a click, the arrow keys).
+    EditorOutcome selectRow(std::optional<std::size_t> row);
+    // An event of the listing; only one while it has the keyboard focus
+    // copies the selected row into the fields.
+    EditorOutcome pickRow(bool listingHasFocus);
+    // The user changed a field's text; each runs its incremental search. A
+    // text equal to the model's is the echo of the model's own change and
+    // starts no search.
+    EditorOutcome keyFieldEdited(std::u16string text);
+    EditorOutcome replacementFieldEdited(std::u16string text);
+    // The "Editeur" window closed: its text goes back without a search.
+    EditorOutcome replacementTextReturned(std::u16string text);
+
+    EditorOutcome addAbbreviation();
+    EditorOutcome modifyAbbreviation();
+    EditorOutcome deleteAbbreviation();
+    EditorOutcome resetFields();
+    EditorOutcome clickColumnTitle(int column);
+
+    // "Créer une Liste": the limit message, or openNameDialog.
+    EditorOutcome beginCreateList() const;
+    // "Valider" in the name dialog: the refusal ("Erreur") or nothing.
+    std::optional<Message> checkNewListName(FileStore& files, std::u16string_view listName) const;
+    // The dialog accepted the name: the shown rows are saved first, then the
+    // empty list is created and shown.
+    EditorOutcome createList(FileStore& files, std::u16string_view listName);
+
+    // "Supprimer cette Liste": "Aucune Liste sélectionnée !" or the question.
+    EditorOutcome beginDeleteList() const;
+    EditorOutcome deleteList(FileStore& files, Answer answer);
+
+    // "Quitter" or the close box: the question to ask first, if any.
+    std::optional<Message> leaveQuestion() const;
+    // With the answer (Yes when there was no question).
+    LeaveOutcome leaveEditor(FileStore& files, Answer answer, std::int32_t writingAidEnabled);
+
+    bool keyExists(std::u16string_view key) const;
+
+private:
+    std::optional<std::size_t> entryOfFile(std::u16string_view fileName) const;
+    // Saves the shown rows to their own list when they are worth saving.
+    OperationResult saveShownRows(FileStore& files);
+    void loadRows(FileStore& files, const ListEntry& entry, EditorOutcome& outcome);
+    void sortAfterEdit();
+    void markEdited();
+    void emptyFields();
+    void updateRecordsCounter();
+    void updateListsCounter();
+
+    AbbreviationList rows_;
+    std::optional<std::size_t> selectedRow_;
+    std::u16string keyField_;
+    std::u16string replacementField_;
+    ButtonState buttonState_ = ButtonState::Entry;
+    std::vector<ListEntry> entries_;
+    std::optional<std::size_t> selectorSelection_;
+    std::optional<std::u16string> shownListFile_;
+    bool shownListLoaded_ = false;
+    bool rowsChanged_ = false;
+    SortState sort_;
+    std::u16string listsCounterText_;
+    std::u16string recordsCounterText_;
+};
+
+// Sorts `rows` by the texts of `column` (0 key, 1 stored text): the first 254
+// units of each, A-Z folded to a-z and nothing else, so accented letters sort
+// after z. Stable; `selected` follows its row.
+void sortListing(AbbreviationList& rows, int column, bool ascending, std::optional<std::size_t>& selected);
+
+// "N sur un nombre maximum de M".
+std::u16string counterText(std::size_t count, std::size_t maximum);
+
+// The replacement text as it becomes a row: U+0020 removed from both ends
+// only; tabs and line breaks stay.
+std::u16string trimSpaces(std::u16string_view text);
+
+}  // namespace calmirande
