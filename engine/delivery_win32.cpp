@@ -138,6 +138,7 @@ void deliverToForeground(const ExpansionPlan& plan) {
 
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           const std::atomic<std::uint32_t>& keyEvents) noexcept {
+    gate.workerStarting();
     try {
         std::thread([completed = std::move(word), &tables, &gate, &keyEvents]() noexcept {
             try {
@@ -152,8 +153,10 @@ void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, 
             } catch (...) {
                 // Nothing to report to: an expansion that fails types nothing more.
             }
+            gate.workerEnded();  // last: shutdown may release everything once it reads 0
         }).detach();
     } catch (...) {
+        gate.workerEnded();  // the thread never started
     }
 }
 

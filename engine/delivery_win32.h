@@ -63,7 +63,8 @@ struct DeliveryTiming {
 // The deliveries of this run so far (the first 1024), in the order they ended.
 std::vector<DeliveryTiming> deliveryTimings();
 
-// Starts the short-lived worker thread of one completed word. The word is
+// Starts the short-lived worker thread of one completed word, counted by
+// the gate (workersRunning) from before it starts to its end. The word is
 // handed over by value; the worker takes its table snapshot once, as it
 // starts. `tables`, `gate` and `keyEvents` (the hook's running count of key
 // events) must outlive every worker (they live as long as the process).

@@ -30,13 +30,20 @@ DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
     if (target == 0) return outcome;
     outcome.delivered = true;
     bool ordered = poster.awaitPendingInput(target);
-    for (const PlannedMessage& message : plan.messages) {
+    const std::vector<PlannedMessage>& messages = plan.messages;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const PlannedMessage& message = messages[i];
         const std::int64_t posted = poster.nowMicroseconds();
         poster.post(target, message);
         std::int64_t due = posted + std::int64_t{message.waitMs} * 1000;
         if (ordered) {
             ordered = poster.roundTrip(target);
-            if (ordered && makesCharacter(message)) due = std::max(due, poster.nowMicroseconds() + BarrierPauseMicroseconds);
+            if (ordered && makesCharacter(message)) {
+                const bool transition = message.kind == MessageKind::KeyDown && i + 1 < messages.size() &&
+                                        !(messages[i + 1] == message);
+                due = std::max(due, poster.nowMicroseconds() +
+                                        (transition ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds));
+            }
         }
         const std::int64_t now = poster.nowMicroseconds();
         if (now < due) poster.waitMicroseconds(due - now);

@@ -33,9 +33,17 @@ public:
     void beginTyping() { typing_.fetch_add(1, std::memory_order_acq_rel); }
     void endTyping() { typing_.fetch_sub(1, std::memory_order_acq_rel); }
 
+    // Workers from just before their thread is started to their last use of
+    // anything shared: shutdown waits for none to be left before it releases
+    // what they read.
+    void workerStarting() { workers_.fetch_add(1, std::memory_order_acq_rel); }
+    void workerEnded() { workers_.fetch_sub(1, std::memory_order_acq_rel); }
+    bool workersRunning() const { return workers_.load(std::memory_order_acquire) != 0; }
+
 private:
     std::atomic<bool> expansionActive_{true};
     std::atomic<int> typing_{0};
+    std::atomic<int> workers_{0};
 };
 
 // Where the messages go, and the clock that paces them. Implementations keep
@@ -64,8 +72,12 @@ public:
 };
 
 // After the first round trip of a barrier, the target is given at least this
-// long to take the message before the second one is sent.
+// long to take the message before the second one is sent; longer where a
+// key-down is followed by a message of another kind (the last Backspace
+// before the text, a line break before the next line), the only places where
+// its character coming late would show.
 inline constexpr std::int64_t BarrierPauseMicroseconds = 2'000;
+inline constexpr std::int64_t BarrierTransitionPauseMicroseconds = 8'000;
 
 struct DeliveryOutcome {
     bool delivered = false;  // there was a focused window

@@ -89,6 +89,13 @@ private:
 
 std::int64_t waitOf(const PlannedMessage& message) { return std::int64_t{message.waitMs} * 1000; }
 
+// The pause the barrier gives message i after its first answer.
+std::int64_t pauseAfter(const std::vector<PlannedMessage>& messages, std::size_t i) {
+    const bool transition =
+        messages[i].kind == MessageKind::KeyDown && i + 1 < messages.size() && !(messages[i + 1] == messages[i]);
+    return transition ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds;
+}
+
 TEST(ExpansionWorker, PostsThePlanToTheFocusedWindowWithItsWaits) {
     ExpansionGate gate;
     RecordingPoster poster(0x1234, &gate);
@@ -118,8 +125,10 @@ TEST(ExpansionWorker, EveryMessageIsFollowedByTwoRoundTripsThePaceBetweenThem) {
         EXPECT_EQ(first.after, i);
         EXPECT_EQ(first.sentAt, poster.postedAt[i]);
         EXPECT_EQ(second.after, i);
-        // The ending key's 1 ms is shorter than the pause after the first answer.
-        EXPECT_EQ(second.sentAt, poster.postedAt[i] + std::max(waitOf(messages[i]), 200 + BarrierPauseMicroseconds))
+        // A key-down followed by a message of another kind (the last
+        // Backspace, the line break) waits the longer pause; the ending
+        // key's 1 ms is shorter than the plain one.
+        EXPECT_EQ(second.sentAt, poster.postedAt[i] + std::max(waitOf(messages[i]), 200 + pauseAfter(messages, i)))
             << "message " << i;
     }
 }
@@ -133,24 +142,35 @@ TEST(ExpansionWorker, SecondRoundTripAlwaysWaitsThePauseAfterTheFirstAnswer) {
     poster.tripMicroseconds = 12'000;
     const auto plan = runExpansion(u"c", VkSpace, *tableOf(u"c", u"a(*1)b"), gate, poster);
     ASSERT_TRUE(plan);
-    for (std::size_t i = 0; i < plan->messages.size(); ++i) {
+    const auto& messages = plan->messages;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
         const std::int64_t firstAnswered = poster.trips[2 * i].sentAt + 12'000;
-        const bool leftArrow = plan->messages[i] == PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs};
-        EXPECT_EQ(poster.trips[2 * i + 1].sentAt, firstAnswered + (leftArrow ? 0 : BarrierPauseMicroseconds))
-            << "message " << i;
+        const bool leftArrow = messages[i] == PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs};
+        // The last Backspace, followed by the text's first character.
+        const bool lastBackspace = i == 1;
+        const std::int64_t pause =
+            leftArrow ? 0 : lastBackspace ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds;
+        EXPECT_EQ(poster.trips[2 * i + 1].sentAt, firstAnswered + pause) << "message " << i;
     }
 }
 
 // An idle target answers at once: each message comes its wait plus one round
-// trip after the one before (the ending key, last, waits for the pause).
+// trip after the one before, except after the last Backspace and the line
+// break, which wait the longer pause.
 TEST(ExpansionWorker, IdleTargetGetsThePlansPacePlusOneRoundTrip) {
     ExpansionGate gate;
     RecordingPoster poster(1);
     const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"xy\r\nz"), gate, poster);
     ASSERT_TRUE(plan);
+    const auto& messages = plan->messages;
+    std::size_t longer = 0;
     for (std::size_t i = 1; i < poster.postedAt.size(); ++i) {
-        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], waitOf(plan->messages[i - 1]) + 200) << "message " << i;
+        const std::int64_t pause = pauseAfter(messages, i - 1);
+        if (pause == BarrierTransitionPauseMicroseconds) ++longer;
+        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], std::max(waitOf(messages[i - 1]), 200 + pause) + 200)
+            << "message " << i;
     }
+    EXPECT_EQ(longer, 2u);
 }
 
 // A target slower than the pace sets its own: its lag twice and the pause.
@@ -161,7 +181,7 @@ TEST(ExpansionWorker, SlowTargetSetsThePace) {
     const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"xyz"), gate, poster);
     ASSERT_TRUE(plan);
     for (std::size_t i = 1; i < poster.postedAt.size(); ++i) {
-        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], 24'000 + BarrierPauseMicroseconds);
+        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], 24'000 + pauseAfter(plan->messages, i - 1));
     }
 }
 
