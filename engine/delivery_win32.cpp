@@ -125,6 +125,16 @@ bool Win32MessagePoster::roundTrip(Window window) { return sendNull(reinterpret_
 
 std::int64_t Win32MessagePoster::nowMicroseconds() { return nowMicros(); }
 
+std::optional<CaretPosition> Win32MessagePoster::caret(Window window) {
+    const HWND target = reinterpret_cast<HWND>(window);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(GUITHREADINFO);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(target, nullptr), &info) || info.hwndCaret != target) {
+        return std::nullopt;
+    }
+    return CaretPosition{info.rcCaret.left, info.rcCaret.top};
+}
+
 void Win32MessagePoster::waitMicroseconds(std::int64_t microseconds) {
     // Whole milliseconds, rounded up: never shorter than the pace asks.
     ::Sleep(static_cast<DWORD>((microseconds + 999) / 1000));

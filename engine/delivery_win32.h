@@ -37,6 +37,7 @@ public:
     bool roundTrip(Window window) override;
     std::int64_t nowMicroseconds() override;
     void waitMicroseconds(std::int64_t microseconds) override;
+    std::optional<CaretPosition> caret(Window window) override;
 
     // nowMicroseconds() when the wait for pending input ended; 0 if it
     // never began.

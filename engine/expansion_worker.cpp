@@ -33,21 +33,31 @@ DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
     const std::vector<PlannedMessage>& messages = plan.messages;
     for (std::size_t i = 0; i < messages.size(); ++i) {
         const PlannedMessage& message = messages[i];
+        // A key-down whose character coming late would show: the last
+        // Backspace before the text, a line break before the next line.
+        const bool transition = message.kind == MessageKind::KeyDown && message.code != VkLeft &&
+                                i + 1 < messages.size() && !(messages[i + 1] == message);
+        const std::optional<CaretPosition> caretBefore =
+            ordered && transition ? poster.caret(target) : std::optional<CaretPosition>();
         const std::int64_t posted = poster.nowMicroseconds();
         poster.post(target, message);
         std::int64_t due = posted + std::int64_t{message.waitMs} * 1000;
         if (ordered) {
             ordered = poster.roundTrip(target);
             if (ordered && makesCharacter(message)) {
-                const bool transition = message.kind == MessageKind::KeyDown && i + 1 < messages.size() &&
-                                        !(messages[i + 1] == message);
                 due = std::max(due, poster.nowMicroseconds() +
                                         (transition ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds));
             }
         }
-        const std::int64_t now = poster.nowMicroseconds();
+        std::int64_t now = poster.nowMicroseconds();
         if (now < due) poster.waitMicroseconds(due - now);
         if (ordered) ordered = poster.roundTrip(target);
+        if (ordered && caretBefore) {
+            const std::int64_t giveUp = poster.nowMicroseconds() + CaretMoveTimeoutMicroseconds;
+            while (poster.caret(target) == caretBefore && (now = poster.nowMicroseconds()) < giveUp) {
+                poster.waitMicroseconds(1'000);
+            }
+        }
     }
     outcome.orderedThroughout = ordered;
     return outcome;

@@ -46,6 +46,12 @@ private:
     std::atomic<int> workers_{0};
 };
 
+struct CaretPosition {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend bool operator==(const CaretPosition&, const CaretPosition&) = default;
+};
+
 // Where the messages go, and the clock that paces them. Implementations keep
 // no per-expansion state that matters to the order, so tests can replay a
 // delivery against a target of any speed.
@@ -69,6 +75,8 @@ public:
     // A monotonic clock, and a wait on it, in microseconds.
     virtual std::int64_t nowMicroseconds() = 0;
     virtual void waitMicroseconds(std::int64_t microseconds) = 0;
+    // Where the target's caret stands, when the target shows one.
+    virtual std::optional<CaretPosition> caret(Window window) = 0;
 };
 
 // After the first round trip of a barrier, the target is given at least this
@@ -78,6 +86,12 @@ public:
 // its character coming late would show.
 inline constexpr std::int64_t BarrierPauseMicroseconds = 2'000;
 inline constexpr std::int64_t BarrierTransitionPauseMicroseconds = 8'000;
+// At those places a target that shows a caret (edit controls, which act on
+// the character) must also have moved it before the next message goes:
+// answering round trips proves nothing when a target answers them from a
+// wait nested inside its handling of another message. Bounded, for a key
+// that moved nothing (a Backspace at the start of the text).
+inline constexpr std::int64_t CaretMoveTimeoutMicroseconds = 50'000;
 
 struct DeliveryOutcome {
     bool delivered = false;  // there was a focused window

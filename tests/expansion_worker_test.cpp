@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -61,6 +62,20 @@ public:
         waited += microseconds;
         clock += microseconds;
     }
+    // With `showsCaret`, the target shows a caret that moves as it takes
+    // each message (an edit control), at once or, for message `lateMessage`,
+    // `lateMicroseconds` after its post; `caretNeverMoves` keeps it still.
+    std::optional<CaretPosition> caret(Window) override {
+        const std::lock_guard lock(mutex_);
+        if (!showsCaret) return std::nullopt;
+        ++caretReads;
+        if (caretNeverMoves) return CaretPosition{0, 0};
+        std::int32_t moves = 0;
+        for (std::size_t i = 0; i < postedAt.size(); ++i) {
+            moves += clock >= postedAt[i] + (i == lateMessage ? lateMicroseconds : 0) ? 1 : 0;
+        }
+        return CaretPosition{moves, 0};
+    }
 
     struct Trip {
         std::size_t after;      // index of the last message posted before it
@@ -78,6 +93,11 @@ public:
     std::int64_t pendingInputMicroseconds = 15'000;
     bool pendingInputAnswers = true;
     std::optional<std::size_t> tripFailsAt;
+    bool showsCaret = false;
+    std::size_t lateMessage = SIZE_MAX;
+    std::int64_t lateMicroseconds = 0;
+    bool caretNeverMoves = false;
+    int caretReads = 0;
     bool captureAllowedWhileTyping = false;
     std::function<void()> onPost;
 
@@ -203,6 +223,44 @@ TEST(ExpansionWorker, TargetThatStopsAnsweringGetsTheRestAtThePlainPace) {
     // One timed-out round trip over the pace (it outlasts the third message's
     // wait), and the two answered ones after each of the first two messages.
     EXPECT_EQ(poster.clock, poster.pendingInputMicroseconds + floor + 250'000 - 5'000 + 2 * 200);
+}
+
+// A target that answers round trips from a wait nested inside its handling of
+// another message: only its caret shows when it has taken the last
+// Backspace's character. The text waits for it at that one place.
+TEST(ExpansionWorker, TextWaitsForTheCaretToMoveAfterTheLastBackspace) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    poster.showsCaret = true;
+    poster.lateMessage = 2;  // messages: 3 Backspaces, x, y, Space
+    poster.lateMicroseconds = 30'000;
+    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"xy"), gate, poster);
+    ASSERT_TRUE(plan);
+    // The caret is looked at every millisecond.
+    EXPECT_GE(poster.postedAt[3] - poster.postedAt[2], 30'000);
+    EXPECT_LT(poster.postedAt[3] - poster.postedAt[2], 31'000);
+    EXPECT_EQ(poster.postedAt[2] - poster.postedAt[1], 5'200);
+    EXPECT_EQ(poster.postedAt[4] - poster.postedAt[3], 5'200);
+}
+
+TEST(ExpansionWorker, CaretThatNeverMovesHoldsTheTextForTheBoundOnly) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    poster.showsCaret = true;
+    poster.caretNeverMoves = true;
+    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"xy"), gate, poster);
+    ASSERT_TRUE(plan);
+    const std::int64_t afterSecondTrip = poster.postedAt[2] + 200 + BarrierTransitionPauseMicroseconds + 200;
+    EXPECT_EQ(poster.postedAt[3], afterSecondTrip + CaretMoveTimeoutMicroseconds);
+}
+
+TEST(ExpansionWorker, NoCaretMeansNoCaretWait) {
+    ExpansionGate gate;
+    RecordingPoster poster(1);
+    const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"a\r\nb"), gate, poster);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(poster.caretReads, 0);
+    EXPECT_EQ(poster.postedAt[3] - poster.postedAt[2], 200 + BarrierTransitionPauseMicroseconds + 200);
 }
 
 TEST(ExpansionWorker, NoAnswerBeforeTheFirstMessageMeansNoRoundTripAtAll) {
