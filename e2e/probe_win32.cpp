@@ -190,6 +190,7 @@ public:
     bool roundTrip(Window) override { return false; }
     std::int64_t nowMicroseconds() override { return target_.nowMicroseconds(); }
     void waitMicroseconds(std::int64_t microseconds) override { target_.waitMicroseconds(microseconds); }
+    std::optional<calmirande::CaretPosition> caret(Window window) override { return target_.caret(window); }
 
 private:
     calmirande::MessagePoster& target_;
