@@ -1,60 +1,49 @@
-// The program's entry point: start-up, the event loop, shutdown. Everything
-// here runs on the main thread; the only other threads are the expansion
-// workers, which see nothing of this file but the gate and the table slot.
+// The program's entry point: start-up, the tray, the event loop, shutdown.
+// Everything here runs on the main thread. The only other threads are the
+// expansion workers, which see nothing of this file but the gate and the
+// table slot of AppState; shutdown waits for them before it releases those.
 
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
 
+#include "app/about_window_win32.h"
 #include "app/app_state.h"
+#include "app/editor_entry.h"
+#include "app/help_window_win32.h"
 #include "app/message_box_win32.h"
+#include "app/shell_decisions.h"
+#include "app/shell_fonts_win32.h"
 #include "app/startup.h"
-#include "common/base_window_win32.h"
+#include "app/tray_icon_win32.h"
+#include "app/tray_menu.h"
+#include "app/tray_menu_win32.h"
 #include "common/messages.h"
+#include "common/unique_handle_win32.h"
 #include "common/wide_win32.h"
+#include "editor/editor_model.h"
 #include "engine/delivery_win32.h"
 #include "engine/input_hooks_win32.h"
 #include "engine/writing_aid_win32.h"
 #include "lists/file_store_win32.h"
 #include "lists/folder_listing_win32.h"
 #include "lists/list_file.h"
+#include "resources/resource_ids.h"
 
 namespace calmirande {
 namespace {
 
-// Posted by the hooks: carry out what they left to do.
+// Posted by the hooks to the About window: carry out what they left to do.
 constexpr UINT WmHookFollowUp = WM_APP + 1;
-
-// The hidden top-level window of the program: it keeps the message loop
-// alive, runs what the hooks leave for after their return, and ends the loop
-// when closed. (The tray icon and its menu will hang on it.)
-class HiddenOwnerWindow final : public BaseWindow<HiddenOwnerWindow> {
-public:
-    void setHooks(InputHooks* hooks) { hooks_ = hooks; }
-
-    bool create(HINSTANCE instance) {
-        static constexpr wchar_t kClass[] = L"Calmirande";
-        return registerClass(instance, kClass) &&
-               BaseWindow::create(WS_EX_TOOLWINDOW, kClass, L"Calmirande", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  instance);
-    }
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WmHookFollowUp) {
-            if (hooks_) hooks_->runFollowUp();
-            return 0;
-        }
-        if (message == WM_DESTROY) {
-            ::PostQuitMessage(0);
-            return 0;
-        }
-        return defaultHandling(message, wParam, lParam);
-    }
-
-private:
-    InputHooks* hooks_ = nullptr;  // we don't own it
-};
+// The tray icon's mouse messages, at the About window.
+constexpr UINT WmTrayIcon = WM_APP + 2;
+constexpr UINT_PTR TrayRetryTimer = 1;
 
 // The hooks' view of the writing-aid strip.
 class WritingAidAdapter final : public WritingAidView {
@@ -79,12 +68,186 @@ void activateList(AppState& state, FileStore& files, WritingAidWindow* aid) {
     if (aid) aid->setRows(list.aidRows);
 }
 
+// The editor's window comes with its own work. Until then its entry points
+// keep the editor's model in step with the active list (so a list file that
+// has vanished is reported as the editor reports it) and show nothing.
+// Opening it from the tray leaves the expansion as the user's switch says,
+// since no editor window is there to bring it back on leaving.
+class EditorWithoutWindow final : public EditorEntry {
+public:
+    EditorWithoutWindow(AppState& state, FileStore& files)
+        : state_(state), files_(files), model_(state.catalogue.fileNames) {}
+
+    void showList(std::u16string_view fileName) override {
+        const EditorOutcome outcome = model_.showChosenList(files_, fileName);
+        if (outcome.message) showMessage(outcome.message->text, outcome.message->title);
+    }
+    void showForGuidance() override {}
+    void openFromTray() override {
+        model_.openEditor();
+        state_.gate.setExpansionActive(state_.expansionSwitch);
+    }
+
+private:
+    AppState& state_;
+    FileStore& files_;
+    EditorModel model_;
+};
+
+#ifdef CALMIRANDE_INSTRUMENT
+// Milliseconds since the process was created, as the system counts it.
+double millisecondsSinceProcessStart() noexcept {
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
+}
+#endif
+
+// The About window's other duties: the tray icon and its menu, the menu's
+// commands, and the hooks' wake-up. Lives as long as run(); its handlers run
+// inside the About window's procedure and never throw out of it.
+class TrayController {
+public:
+    TrayController(HINSTANCE instance, AppState& state, FileStore& files, AboutWindow& about, HelpWindow& help,
+                   WritingAidWindow* aid, EditorEntry& editor)
+        : instance_(instance), state_(state), files_(files), about_(about), help_(help), aid_(aid), editor_(editor) {}
+
+    void setHooks(InputHooks* hooks) noexcept { hooks_ = hooks; }
+
+    void buildMenu() {
+        menu_ = buildTrayMenu(state_);
+        hmenu_ = createTrayMenu(menu_);
+    }
+    void refreshMenu() {
+        refreshTrayMenu(menu_, state_);
+        updateTrayMenu(hmenu_.get(), menu_);
+    }
+
+    void showIcon() noexcept {
+        UniqueIcon image(static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_CALMIRANDE), IMAGE_ICON, 16,
+                                                         16, LR_DEFAULTCOLOR)));
+        try {
+            const std::wstring tooltip = toWide(messages::ProgramName);
+            icon_.emplace(about_.hwnd(), WmTrayIcon, TrayRetryTimer, std::move(image), tooltip.c_str());
+        } catch (...) {
+            return;
+        }
+        [[maybe_unused]] const bool shown = icon_->show();
+#ifdef CALMIRANDE_INSTRUMENT
+        if (shown) trayIconMs_ = millisecondsSinceProcessStart();
+#endif
+    }
+    void removeIcon() noexcept { icon_.reset(); }
+
+#ifdef CALMIRANDE_INSTRUMENT
+    double trayIconMs() const { return trayIconMs_; }
+    bool trayIconShown() const { return icon_ && icon_->shown(); }
+#endif
+
+    // Every message the About window leaves to the shell.
+    std::optional<LRESULT> onMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        try {
+            if (message == WmHookFollowUp) {
+                if (hooks_) hooks_->runFollowUp();
+                return 0;
+            }
+            if (message == WmTrayIcon) {
+                // Only a right press opens the menu; clicks and double-clicks do nothing.
+                if (LOWORD(lParam) == WM_RBUTTONDOWN) showTrayMenu(about_.hwnd(), hmenu_.get());
+                return 0;
+            }
+            if (message == WM_COMMAND && lParam == 0) {
+                // The About window's own controls carry their handle: this is the menu.
+                runCommand(LOWORD(wParam));
+                return 0;
+            }
+            if (icon_ && icon_->handleMessage(message, wParam)) return 0;
+        } catch (...) {
+            return 0;
+        }
+        return std::nullopt;
+    }
+
+private:
+    void runCommand(std::uint32_t id) {
+        const TrayCommandResult result =
+            runTrayCommand(state_, menu_, files_, id, help_.isOpen(),
+                           [this](std::u16string_view fileName) { editor_.showList(fileName); });
+        updateTrayMenu(hmenu_.get(), menu_);
+        if (result.hideWritingAid && aid_) aid_->hide();
+        switch (result.action) {
+            case TrayAction::ShowAbout:
+                about_.show();
+                break;
+            case TrayAction::OpenHelp:
+                help_.open(instance_);
+                break;
+            case TrayAction::OpenEditor:
+                editor_.openFromTray();
+                break;
+            case TrayAction::Quit:
+                // Ends a message box's loop or a menu's as well as ours: the
+                // program ends now, not at the next event.
+                ::PostQuitMessage(0);
+                break;
+            case TrayAction::ListSelected:
+                if (result.selection) {
+                    if (aid_) aid_->setRows(result.selection->aidRows);
+                    if (result.selection->message) showMessage(*result.selection->message, messages::TitleInfo);
+                }
+                break;
+            case TrayAction::None:
+            case TrayAction::WritingAidSwitched:
+            case TrayAction::ExpansionSwitched:
+                break;
+        }
+    }
+
+    HINSTANCE instance_;
+    AppState& state_;
+    FileStore& files_;
+    AboutWindow& about_;
+    HelpWindow& help_;
+    WritingAidWindow* aid_;  // null when the strip could not be made
+    EditorEntry& editor_;
+    InputHooks* hooks_ = nullptr;  // we don't own these: run() does
+    TrayMenu menu_;
+    UniqueMenu hmenu_;
+    std::optional<TrayIcon> icon_;
+#ifdef CALMIRANDE_INSTRUMENT
+    double trayIconMs_ = -1;
+#endif
+};
+
+WindowsVersionQuery queryWindowsVersion() noexcept {
+    WindowsVersionQuery query;
+    OSVERSIONINFOA plain{};
+    plain.dwOSVersionInfoSize = sizeof plain;
+    if (!::GetVersionExA(&plain)) return query;
+    query.succeeded = true;
+    query.platformId = plain.dwPlatformId;
+    query.majorVersion = plain.dwMajorVersion;
+    query.minorVersion = plain.dwMinorVersion;
+    // Only the extended answer tells a workstation from a server.
+    OSVERSIONINFOEXA extended{};
+    extended.dwOSVersionInfoSize = sizeof extended;
+    if (::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended))) {
+        query.extendedSucceeded = true;
+        query.productType = extended.wProductType;
+    }
+    return query;
+}
+
 // The program's loop. The hooks are called inside its PeekMessage (the
 // system delivers them like sent messages), and what they leave runs right
 // after it returns, without a message of their own to wake the loop.
-void runMessageLoop(InputHooks& hooks) {
+void runMessageLoop(InputHooks& hooks, const AppState& state) {
     MSG message;
-    for (;;) {
+    while (!state.quitRequested) {
         hooks.setLoopRunsFollowUpNext(true);
         const BOOL got = ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
         hooks.setLoopRunsFollowUpNext(false);
@@ -100,13 +263,15 @@ void runMessageLoop(InputHooks& hooks) {
 }
 
 #ifdef CALMIRANDE_INSTRUMENT
-// Test builds: the hook's and the deliveries' timings, for the end-to-end run.
-void writeTimings(const InputHooks& hooks) {
+// Test builds: the hook's and the deliveries' timings and the time to the
+// tray icon, for the end-to-end run.
+void writeTimings(const InputHooks& hooks, const TrayController& tray) {
     FILE* out = _wfopen(L"calmirande-timings.txt", L"w");
     if (!out) return;
     const HookTimings& hook = hooks.timings();
     std::fprintf(out, "hook_samples %zu\nhook_p50_us %.2f\nhook_p99_us %.2f\nhook_max_us %.2f\n", hook.count(),
                  hook.percentile(50), hook.percentile(99), hook.percentile(100));
+    std::fprintf(out, "tray_icon_shown %d\ntray_icon_ms %.1f\n", tray.trayIconShown() ? 1 : 0, tray.trayIconMs());
     for (const DeliveryTiming& delivery : deliveryTimings()) {
         std::fprintf(out, "delivery_ms %.2f floor_ms %.0f settle_ms %.2f ordered %d\n", delivery.elapsedMs,
                      delivery.pacingFloorMs, delivery.settleMs, delivery.orderedThroughout ? 1 : 0);
@@ -115,12 +280,46 @@ void writeTimings(const InputHooks& hooks) {
 }
 #endif
 
+// COM for the process, from the first step to the last.
+class ComScope {
+public:
+    ComScope() noexcept : ready_(SUCCEEDED(::CoInitialize(nullptr))) {}
+    ~ComScope() {
+        if (ready_) ::CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool ready_;
+};
+
+// Start-up in its order, the loop, and shutdown in its order. Every return
+// ends the process with exit code 0; a refusal returns before anything that
+// shutdown would have to undo exists.
 int run(HINSTANCE instance) {
+    AppState state;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&controls);
-    const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
+    const ComScope com;
 
-    AppState state;
+    if (const auto refusal = refuseWindowsVersion(windowsVersionLevel(queryWindowsVersion()))) {
+        showMessage(*refusal, messages::TitleInfo);
+        return 0;
+    }
+
+    // A second instance touches nothing of the first: it only looks at the mutex.
+    const std::wstring mutexName = toWide(messages::ProgramName);
+    ::SetLastError(0);
+    UniqueKernelHandle instanceMutex(::CreateMutexW(nullptr, FALSE, mutexName.c_str()));
+    if (const auto refusal = refuseSecondInstance(::GetLastError())) {
+        instanceMutex.reset();
+        showMessage(*refusal, messages::TitleInfo);
+        return 0;
+    }
+
+    ShellFonts fonts = createShellFonts();
+
     Win32FileStore files;
     Win32FolderListing listing;
     StartupFiles started = prepareStartupFiles(files, listing);
@@ -130,31 +329,67 @@ int run(HINSTANCE instance) {
     }
     state.catalogue = std::move(started.catalogue);
     state.activeListFile = std::move(started.activeListFile);
+    // By exact file name, once: the menu's check mark, the editor and the
+    // loading of the active list all go by this one position.
     state.activeListIndex = started.activeListIndex;
     state.writingAidEnabled = started.writingAidEnabled;
 
     WritingAidWindow aidWindow;
-    const bool aidReady = aidWindow.create(instance);
+    const bool aidReady = aidWindow.create(instance, fonts.smallBold.get());
+    WritingAidWindow* const aid = aidReady ? &aidWindow : nullptr;
     WritingAidAdapter aidView(aidWindow, state.writingAidEnabled);
+    EditorWithoutWindow editor(state, files);
 
-    HiddenOwnerWindow owner;
-    if (!owner.create(instance)) return 0;
+    AboutWindow about;
+    if (!about.create(instance)) return 0;
+    HelpWindow help;
+    TrayController tray(instance, state, files, about, help, aid, editor);
+    about.setShellMessages([&tray](UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        return tray.onMessage(message, wParam, lParam);
+    });
 
     InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidReady ? &aidView : nullptr);
-    owner.setHooks(&hooks);
-    hooks.install(instance, owner.hwnd(), WmHookFollowUp);
+    tray.setHooks(&hooks);
+    hooks.install(instance, about.hwnd(), WmHookFollowUp);
+
+    about.fill(fonts.titleBold.get(), fonts.smallBold.get());
+    tray.buildMenu();
+    if (!state.activeListFile.empty()) editor.showList(state.activeListFile);
+    tray.showIcon();
+    state.expansionSwitch = true;
     state.gate.setExpansionActive(true);
+    tray.refreshMenu();
 
-    if (state.activeListIndex != -1) activateList(state, files, aidReady ? &aidWindow : nullptr);
+    const FirstRunGuidance guidance = firstRunGuidance(state.catalogue, state.activeListIndex);
+    if (guidance == FirstRunGuidance::LoadActiveList) {
+        activateList(state, files, aid);
+    } else {
+        showMessage(guidanceMessage(guidance), messages::ProgramName);
+        editor.showForGuidance();
+    }
 
-    runMessageLoop(hooks);
+    // "Quitter" may have been chosen while the guidance was shown.
+    if (!state.quitRequested) runMessageLoop(hooks, state);
 
+    // No expansion starts once the hooks are gone; the running ones read the
+    // gate and the table, so they end before anything is released.
     hooks.uninstall();
-    owner.setHooks(nullptr);
+    SteadyShutdownClock clock;
+    const bool drained = waitWhileBusy([&state] { return state.gate.workersRunning(); }, clock);
 #ifdef CALMIRANDE_INSTRUMENT
-    writeTimings(hooks);
+    writeTimings(hooks, tray);
 #endif
-    if (comReady) ::CoUninitialize();
+    if (!drained) {
+        // A worker stuck past the bound still reads the state: release
+        // nothing, take the icon away and end here.
+        tray.removeIcon();
+        ::ExitProcess(0);
+    }
+    tray.setHooks(nullptr);
+    instanceMutex.reset();
+    // Then the tray icon, and on return the menu, every window and the fonts
+    // (declared in the reverse order of their release).
+    tray.removeIcon();
     return 0;
 }
 

@@ -51,8 +51,8 @@ echo "Starting calmirande.exe in $WORKDIR..."
 cp "$BUILD_DIR/calmirande.exe" "$WORKDIR/"
 (cd "$WORKDIR" && exec "$WINE" calmirande.exe) >"$E2E_TMP/program.log" 2>&1 &
 PROGRAM_PID=$!
-e2e_wait_for 30 "the program's window" e2e_window_exists Calmirande
-e2e_probe wait-idle --class Calmirande --timeout-ms 10000 >/dev/null
+e2e_wait_for 30 "the program's window" e2e_window_exists CalmirandeAbout
+e2e_probe wait-idle --class CalmirandeAbout --timeout-ms 10000 >/dev/null
 e2e_focus_notepad
 
 printf 'bjr' >"$E2E_TMP/typed.txt"
@@ -73,6 +73,7 @@ fi
 show_notepad "Notepad after the Space"
 import -window root "$ARTIFACTS/demo.png"
 
-e2e_probe close-window --class Calmirande >/dev/null 2>&1 || true
+# "Quitter" from the tray menu: command 7 at the About window.
+e2e_probe command --class CalmirandeAbout --id 7 >/dev/null 2>&1 || true
 wait "$PROGRAM_PID" 2>/dev/null || true
 echo "Screenshots: $ARTIFACTS/demo-writing-aid.png (the strip, \"bjr\" in red), $ARTIFACTS/demo.png (after)"

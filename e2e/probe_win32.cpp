@@ -52,8 +52,8 @@
 //       there is none, 6 when it exists but is hidden (so a script can poll
 //       for "shown" with the exit code alone).
 //   close-window --class C
-//       Posts WM_CLOSE to the first top-level window of class C (how the
-//       tests end the program, which has no tray menu to quit from yet).
+//       Posts WM_CLOSE to the first top-level window of class C (the key
+//       pad, the bare hook; the program's windows only hide or close).
 //   wait-idle --class C [--timeout-ms T]
 //       Waits until the process owning the first top-level window of class C
 //       waits for input in its message loop with nothing pending
@@ -65,12 +65,48 @@
 //       line per key, vk/scan/flags in hex and the ToUnicode result of the
 //       hook's own thread (the unit in hex, "dead", or "-" for no character).
 //       Shows what reaches the program's hook on this X keyboard setup.
+//   command --class C --id N
+//       Posts WM_COMMAND N with no control (lParam 0) to the first top-level
+//       window of class C: a tray menu command, as the menu sends it.
+//   post --class C --message M [--wparam W] [--lparam L]
+//       Posts any message (decimal numbers) to that window; M may also be
+//       "TaskbarCreated", the shell's registered message.
+//   tree --class C
+//       Prints the window and every descendant, one a line, depth-first:
+//       "depth class id visible x y width height text" (position in the
+//       top-level window's client coordinates), after a "title T" and a
+//       "client W H" line.
+//       Rich-edit texts are left out (read-rich gives them).
+//   read-rich --class C --out FILE [--index N]
+//       Writes the plain text (WM_GETTEXT: the control's own rendering of its
+//       RTF) of the N-th rich-edit descendant (default 0) as UTF-8.
+//   click --class C --id N
+//       Sends BM_CLICK to the descendant button with control id N.
+//   tab-focus --class C --index N
+//       Moves the focus of the window's tab control to tab N, which selects
+//       it and notifies the parent as a click does.
+//   show --class C --how maximize|restore|minimize
+//       ShowWindow on that window.
+//   activate --class C
+//       SetForegroundWindow on that window (Wine lets any process do so).
+//   count --class C
+//       Prints how many top-level windows of class C exist.
+//   message-box --title T [--out FILE] [--answer ok|yes|no]
+//       Finds a shown message box (dialog class #32770) titled T, prints
+//       "pid P" and its message text, and with --answer presses that
+//       button. Exit 4 when there is none.
+//   memory --class C
+//       The private bytes, commit charge and working set of the process
+//       owning the window: "private_bytes N", "pagefile_usage N" and
+//       "working_set N" (Wine 8 leaves the first at 0 for another process).
 //
 // Sequence files, one message a line, code in upper-case hex:
 //   KEYDOWN 25
 //   CHAR 42
 
 #include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -808,6 +844,215 @@ int runBareHook(const Options& options) {
     return writeFileAtomically(*out, lines) ? ExitOk : ExitFailure;
 }
 
+// ---------------------------------------------------------------- the shell's windows
+
+int runCommand(const Options& options) {
+    const auto id = options.get(L"id");
+    if (!id) return ExitUsage;
+    const HWND hwnd = findTopLevel(options);
+    if (hwnd == nullptr) return ExitNoWindow;
+    return PostMessageW(hwnd, WM_COMMAND, options.number(L"id", 0), 0) ? ExitOk : ExitFailure;
+}
+
+int runPost(const Options& options) {
+    const auto message = options.get(L"message");
+    if (!message) return ExitUsage;
+    const HWND hwnd = findTopLevel(options);
+    if (hwnd == nullptr) return ExitNoWindow;
+    const UINT code = *message == L"TaskbarCreated" ? RegisterWindowMessageW(L"TaskbarCreated")
+                                                     : options.number(L"message", 0);
+    return PostMessageW(hwnd, code, options.number(L"wparam", 0), options.number(L"lparam", 0)) ? ExitOk
+                                                                                               : ExitFailure;
+}
+
+std::wstring classOf(HWND hwnd) {
+    wchar_t name[256] = L"";
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+bool isRichEdit(HWND hwnd) { return classOf(hwnd).rfind(L"RichEdit", 0) == 0; }
+
+// Cross-process WM_GETTEXT: the system copies the text into our buffer.
+std::wstring textOf(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"";
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             5000, &copied)) {
+        return L"";
+    }
+    text.resize(std::min<std::size_t>(copied, text.size() - 1));
+    return text;
+}
+
+// Every descendant, depth-first, in z-order as GetWindow gives it.
+void collectDescendants(HWND parent, int depth, std::vector<std::pair<HWND, int>>& out) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        out.emplace_back(child, depth);
+        collectDescendants(child, depth + 1, out);
+    }
+}
+
+std::vector<std::pair<HWND, int>> descendantsOf(HWND top) {
+    std::vector<std::pair<HWND, int>> all;
+    collectDescendants(top, 1, all);
+    return all;
+}
+
+HWND findDescendant(HWND top, bool (*matches)(HWND, int), int wanted) {
+    for (const auto& [hwnd, depth] : descendantsOf(top)) {
+        if (matches(hwnd, wanted)) return hwnd;
+    }
+    return nullptr;
+}
+
+int runTree(const Options& options) {
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    RECT client{};
+    GetClientRect(top, &client);
+    std::wstring lines = L"title " + textOf(top) + L"\nclient " + std::to_wstring(client.right) + L" " +
+                         std::to_wstring(client.bottom);
+    for (const auto& [hwnd, depth] : descendantsOf(top)) {
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&rect), 2);
+        std::wstring text = isRichEdit(hwnd) ? L"(rich text)" : textOf(hwnd);
+        for (wchar_t& unit : text) {
+            if (unit == L'\r' || unit == L'\n') unit = L' ';
+        }
+        lines += L"\n" + std::to_wstring(depth) + L" " + classOf(hwnd) + L" " +
+                 std::to_wstring(GetDlgCtrlID(hwnd)) + L" " + std::to_wstring(IsWindowVisible(hwnd) ? 1 : 0) + L" " +
+                 std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " +
+                 std::to_wstring(rect.right - rect.left) + L" " + std::to_wstring(rect.bottom - rect.top) + L" " +
+                 text;
+    }
+    printLine(lines);
+    return ExitOk;
+}
+
+int runReadRich(const Options& options) {
+    const auto out = options.get(L"out");
+    if (!out) return ExitUsage;
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    unsigned index = options.number(L"index", 0);
+    for (const auto& [hwnd, depth] : descendantsOf(top)) {
+        if (!isRichEdit(hwnd)) continue;
+        if (index-- == 0) return writeFileAtomically(*out, toUtf8(textOf(hwnd))) ? ExitOk : ExitFailure;
+    }
+    return ExitNoWindow;
+}
+
+int runClick(const Options& options) {
+    if (!options.get(L"id")) return ExitUsage;
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    const HWND button = findDescendant(
+        top, [](HWND hwnd, int id) { return GetDlgCtrlID(hwnd) == id; }, static_cast<int>(options.number(L"id", 0)));
+    if (button == nullptr) return ExitNoWindow;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) ? ExitOk : ExitFailure;
+}
+
+int runTabFocus(const Options& options) {
+    if (!options.get(L"index")) return ExitUsage;
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    const HWND tabs = findDescendant(
+        top, [](HWND hwnd, int) { return classOf(hwnd) == WC_TABCONTROLW; }, 0);
+    if (tabs == nullptr) return ExitNoWindow;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(tabs, TCM_SETCURFOCUS, options.number(L"index", 0), 0, SMTO_ABORTIFHUNG, 5000, &result)
+               ? ExitOk
+               : ExitFailure;
+}
+
+int runActivate(const Options& options) {
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    return SetForegroundWindow(top) ? ExitOk : ExitFailure;
+}
+
+int runShow(const Options& options) {
+    const auto how = options.get(L"how");
+    if (!how) return ExitUsage;
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    int command = SW_RESTORE;
+    if (*how == L"maximize") command = SW_MAXIMIZE;
+    else if (*how == L"minimize") command = SW_MINIMIZE;
+    else if (*how != L"restore") return ExitUsage;
+    ShowWindow(top, command);
+    return ExitOk;
+}
+
+int runCount(const Options& options) {
+    const auto className = options.get(L"class");
+    if (!className) return ExitUsage;
+    int count = 0;
+    for (HWND hwnd = FindWindowExW(nullptr, nullptr, className->c_str(), nullptr); hwnd;
+         hwnd = FindWindowExW(nullptr, hwnd, className->c_str(), nullptr)) {
+        ++count;
+    }
+    printLine(std::to_wstring(count));
+    return ExitOk;
+}
+
+int runMessageBox(const Options& options) {
+    const auto title = options.get(L"title");
+    if (!title) return ExitUsage;
+    HWND box = nullptr;
+    for (HWND hwnd = FindWindowExW(nullptr, nullptr, L"#32770", title->c_str()); hwnd;
+         hwnd = FindWindowExW(nullptr, hwnd, L"#32770", title->c_str())) {
+        if (IsWindowVisible(hwnd)) {
+            box = hwnd;
+            break;
+        }
+    }
+    if (box == nullptr) return ExitNoWindow;
+    // The message is the box's longest static text (the icon is a static too).
+    std::wstring message;
+    for (const auto& [hwnd, depth] : descendantsOf(box)) {
+        if (classOf(hwnd) != L"Static") continue;
+        std::wstring text = textOf(hwnd);
+        if (text.size() > message.size()) message = std::move(text);
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(box, &pid);
+    printLine(L"pid " + std::to_wstring(pid) + L"\n" + message);
+    if (const auto out = options.get(L"out")) {
+        if (!writeFileAtomically(*out, toUtf8(message))) return ExitFailure;
+    }
+    if (const auto answer = options.get(L"answer")) {
+        int id = IDOK;
+        if (*answer == L"yes") id = IDYES;
+        else if (*answer == L"no") id = IDNO;
+        else if (*answer != L"ok") return ExitUsage;
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+    }
+    return ExitOk;
+}
+
+int runMemory(const Options& options) {
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    calmirande::UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (!process.get()) return ExitFailure;
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) {
+        return ExitFailure;
+    }
+    printLine(L"private_bytes " + std::to_wstring(counters.PrivateUsage) + L"\npagefile_usage " +
+              std::to_wstring(counters.PagefileUsage) + L"\nworking_set " + std::to_wstring(counters.WorkingSetSize));
+    return ExitOk;
+}
+
 int usage() {
     printLine(
         L"usage: calmirande_e2e_probe deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter "
@@ -822,7 +1067,18 @@ int usage() {
         L"       calmirande_e2e_probe window --class C\n"
         L"       calmirande_e2e_probe close-window --class C\n"
         L"       calmirande_e2e_probe wait-idle --class C [--timeout-ms T]\n"
-        L"       calmirande_e2e_probe keylog --out FILE [--ready FILE] [--timeout-ms T]");
+        L"       calmirande_e2e_probe keylog --out FILE [--ready FILE] [--timeout-ms T]\n"
+        L"       calmirande_e2e_probe command --class C --id N\n"
+        L"       calmirande_e2e_probe post --class C --message M [--wparam W] [--lparam L]\n"
+        L"       calmirande_e2e_probe tree --class C\n"
+        L"       calmirande_e2e_probe read-rich --class C --out FILE [--index N]\n"
+        L"       calmirande_e2e_probe click --class C --id N\n"
+        L"       calmirande_e2e_probe tab-focus --class C --index N\n"
+        L"       calmirande_e2e_probe show --class C --how maximize|restore|minimize\n"
+        L"       calmirande_e2e_probe activate --class C\n"
+        L"       calmirande_e2e_probe count --class C\n"
+        L"       calmirande_e2e_probe message-box --title T [--out FILE] [--answer ok|yes|no]\n"
+        L"       calmirande_e2e_probe memory --class C");
     return ExitUsage;
 }
 
@@ -846,6 +1102,17 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"read-text") rc = runReadText(options);
         else if (command == L"keypad") rc = runKeyPad(options);
         else if (command == L"bare-hook") rc = runBareHook(options);
+        else if (command == L"command") rc = runCommand(options);
+        else if (command == L"post") rc = runPost(options);
+        else if (command == L"tree") rc = runTree(options);
+        else if (command == L"read-rich") rc = runReadRich(options);
+        else if (command == L"click") rc = runClick(options);
+        else if (command == L"tab-focus") rc = runTabFocus(options);
+        else if (command == L"show") rc = runShow(options);
+        else if (command == L"activate") rc = runActivate(options);
+        else if (command == L"count") rc = runCount(options);
+        else if (command == L"message-box") rc = runMessageBox(options);
+        else if (command == L"memory") rc = runMemory(options);
         else return usage();
         if (rc == ExitUsage) return usage();
         return rc;

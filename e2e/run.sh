@@ -276,6 +276,10 @@ recorder_reorder_control
 source "$HERE/program.sh"
 program_cases
 
+# The program from its tray: first start, second instance, About, Help, menu.
+source "$HERE/shell.sh"
+shell_cases
+
 RUN_SECONDS=$(awk -v a="$RUN_START" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')
 echo "e2e: wineboot ${E2E_WINEBOOT_SECONDS}s, whole run ${RUN_SECONDS}s; artefacts in $ARTIFACTS"
 if ((FAILED)); then

@@ -47,13 +47,26 @@ bool writeAndClose(UniqueFileHandle file, std::string_view bytes) {
     return ::CloseHandle(file.release()) && written;
 }
 
+// `path` made absolute against the current directory; unchanged when that fails.
+std::wstring fullPath(const std::wstring& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) return path;
+    full.resize(written);
+    return full;
+}
+
 // The written temporary file becomes the target. An existing target is
 // replaced by ReplaceFileW, which keeps its attributes, security and creation
 // time; a missing one is simply renamed into place.
 bool takePlaceOf(const std::wstring& temporary, const std::wstring& target) {
     if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                           nullptr)) {
+        // Full paths: Wine's ReplaceFileW fails with ERROR_DIRECTORY on a
+        // bare file name such as "Preferences.txt".
+        if (::ReplaceFileW(fullPath(target).c_str(), fullPath(temporary).c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return true;
         }
         const DWORD error = ::GetLastError();
