@@ -72,16 +72,9 @@ bool AboutWindow::create(HINSTANCE instance) noexcept {
     if (hwnd()) return true;
     if (!registerClass(instance, WindowClass, 0, ::GetSysColorBrush(COLOR_BTNFACE))) return false;
     constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    RECT frame{0, 0, ClientWidth, ClientHeight};
-    ::AdjustWindowRectEx(&frame, Style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     try {
         const std::wstring title = toWide(messages::AboutTitle);
-        return BaseWindow::create(0, WindowClass, title.c_str(), Style, x, y, width, height, nullptr, nullptr,
-                                  instance);
+        return createCentred(WindowClass, title.c_str(), Style, ClientWidth, ClientHeight, instance);
     } catch (...) {
         return false;
     }

@@ -49,6 +49,19 @@ protected:
         return created != nullptr;
     }
 
+    // A top-level window whose client area is clientWidth x clientHeight,
+    // centred on the primary screen.
+    bool createCentred(const wchar_t* className, const wchar_t* title, DWORD style, int clientWidth, int clientHeight,
+                       HINSTANCE instance) noexcept {
+        RECT frame{0, 0, clientWidth, clientHeight};
+        ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+        const int width = frame.right - frame.left;
+        const int height = frame.bottom - frame.top;
+        const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        return create(0, className, title, style, x, y, width, height, nullptr, nullptr, instance);
+    }
+
     LRESULT defaultHandling(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         return ::DefWindowProcW(hwnd(), message, wParam, lParam);
     }

@@ -20,9 +20,7 @@ PROGRAM_EXE="$BUILD_DIR/calmirande.exe"
 PROGRAM_DIR="$E2E_TMP/program"
 PROGRAM_LIST=Test.dat
 PROGRAM_PID=
-# The window classes of the program's hidden owner window and of the
-# writing-aid strip (engine/writing_aid_win32.cpp).
-PROGRAM_CLASS=Calmirande
+# The window class of the writing-aid strip (engine/writing_aid_win32.cpp).
 AID_CLASS=${E2E_AID_CLASS:-CalmirandeWritingAid}
 
 # Expected texts, as notepad's Edit returns them (a line break is CR LF).
