@@ -119,8 +119,10 @@ target_settles() {
 }
 
 # program_input ACTION...: what the user does, in order, through xdotool:
-#   TEXT          types TEXT with a 15 ms delay; xdotool presses Shift for
-#                 each capital and for "*" on the us layout, as people do
+#   TEXT          types TEXT at 40 ms a key (a fast typist: notepad under
+#                 Wine falls behind a long word typed faster, see
+#                 docs/delivery.md); xdotool presses Shift for each capital
+#                 and for "*" on the us layout, as people do
 #   +KEY...       presses and releases each key (xdotool key names)
 #   @click        clicks the target's client area below its first line
 #   @wheel        turns the mouse wheel over the target
@@ -131,7 +133,7 @@ program_input() {
             +*) read -r -a keys <<<"${action#+}"; xdotool key "${keys[@]}" ;;
             @click) xdotool mousemove --sync $(target_click_point) click 1 ;;
             @wheel) xdotool mousemove --sync $(target_click_point) click 5 ;;
-            *) xdotool type --delay 15 -- "$action" ;;
+            *) xdotool type --delay 40 -- "$action" ;;
         esac
     done
 }
