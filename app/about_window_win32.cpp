@@ -203,7 +203,7 @@ void AboutWindow::openLink(const Link& link) noexcept {
 
 LRESULT CALLBACK AboutWindow::linkProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     Link* link = ControlSubclass::ownerOf<Link>(control);
-    if (!link || !link->subclass) return ::DefWindowProcW(control, message, wParam, lParam);
+    if (!link) return ControlSubclass::callPrevious(control, message, wParam, lParam);
     switch (message) {
         case WM_SETCURSOR:
             ::SetCursor(handCursor());
@@ -231,7 +231,7 @@ LRESULT CALLBACK AboutWindow::linkProcedure(HWND control, UINT message, WPARAM w
         default:
             break;
     }
-    return link->subclass->callPrevious(control, message, wParam, lParam);
+    return ControlSubclass::callPrevious(control, message, wParam, lParam);
 }
 
 LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {

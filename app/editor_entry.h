@@ -1,7 +1,7 @@
 #pragma once
 // What the shell asks of the abbreviation editor: to follow the active list,
-// to be shown by the first-run guidance, and to be opened from the tray.
-// Main thread only.
+// to be shown by the first-run guidance, to be opened from the tray, and to
+// keep the user's rows when the program ends. Main thread only.
 
 #include <string_view>
 
@@ -12,13 +12,19 @@ public:
     virtual ~EditorEntry() = default;
 
     // Start-up, and a list chosen in the tray menu: the editor, shown or not,
-    // holds that list's rows and reports itself a list it cannot read.
+    // holds that list's rows (saving the rows it had first, when they
+    // changed) and reports itself a list it cannot read.
     virtual void showList(std::u16string_view fileName) = 0;
     // The first-run guidance: the editor comes up; the expansion is left as it is.
     virtual void showForGuidance() = 0;
     // Tray item "Editer les Abréviations": the expansion is suspended already,
     // and leaving the editor brings it back when the user's switch is on.
     virtual void openFromTray() = 0;
+    // Tray item "Quitter": rows changed since their load are saved. False
+    // (the failure told) when they could not be: the program goes on.
+    virtual bool saveBeforeQuit() = 0;
+    // A question or a modal child of the editor is up: the tray menu waits.
+    virtual bool busy() const = 0;
 };
 
 }  // namespace calmirande

@@ -24,10 +24,12 @@
 #include "app/tray_icon_win32.h"
 #include "app/tray_menu.h"
 #include "app/tray_menu_win32.h"
+#include "common/app_messages_win32.h"
 #include "common/messages.h"
 #include "common/unique_handle_win32.h"
 #include "common/wide_win32.h"
 #include "editor/editor_model.h"
+#include "editor/editor_window_win32.h"
 #include "engine/delivery_win32.h"
 #include "engine/input_hooks_win32.h"
 #include "engine/writing_aid_win32.h"
@@ -39,10 +41,6 @@
 namespace calmirande {
 namespace {
 
-// Posted by the hooks to the About window: carry out what they left to do.
-constexpr UINT WmHookFollowUp = WM_APP + 1;
-// The tray icon's mouse messages, at the About window.
-constexpr UINT WmTrayIcon = WM_APP + 2;
 constexpr UINT_PTR TrayRetryTimer = 1;
 
 // The hooks' view of the writing-aid strip.
@@ -67,32 +65,6 @@ void activateList(AppState& state, FileStore& files, WritingAidWindow* aid) {
     state.tables.publish(list.table);
     if (aid) aid->setRows(list.aidRows);
 }
-
-// The editor's window comes with its own work. Until then its entry points
-// keep the editor's model in step with the active list (so a list file that
-// has vanished is reported as the editor reports it) and show nothing.
-// Opening it from the tray leaves the expansion as the user's switch says,
-// since no editor window is there to bring it back on leaving.
-class EditorWithoutWindow final : public EditorEntry {
-public:
-    EditorWithoutWindow(AppState& state, FileStore& files)
-        : state_(state), files_(files), model_(state.catalogue.fileNames) {}
-
-    void showList(std::u16string_view fileName) override {
-        const EditorOutcome outcome = model_.showChosenList(files_, fileName);
-        if (outcome.message) showMessage(outcome.message->text, outcome.message->title);
-    }
-    void showForGuidance() override {}
-    void openFromTray() override {
-        model_.openEditor();
-        state_.gate.setExpansionActive(state_.expansionSwitch);
-    }
-
-private:
-    AppState& state_;
-    FileStore& files_;
-    EditorModel model_;
-};
 
 #ifdef CALMIRANDE_INSTRUMENT
 // Milliseconds since the process was created, as the system counts it.
@@ -156,8 +128,9 @@ public:
                 return 0;
             }
             if (message == WmTrayIcon) {
-                // Only a right press opens the menu; clicks and double-clicks do nothing.
-                if (LOWORD(lParam) == WM_RBUTTONDOWN) showTrayMenu(about_.hwnd(), hmenu_.get());
+                // Only a right press opens the menu; clicks and double-clicks do
+                // nothing, and nothing opens while the editor asks the user.
+                if (LOWORD(lParam) == WM_RBUTTONDOWN && !editor_.busy()) showTrayMenu(about_.hwnd(), hmenu_.get());
                 return 0;
             }
             if (message == WM_COMMAND && lParam == 0) {
@@ -174,6 +147,8 @@ public:
 
 private:
     void runCommand(std::uint32_t id) {
+        // The editor's unsaved rows first; a failed save keeps the program running.
+        if (id == tray_command::Quit && !editor_.saveBeforeQuit()) return;
         const TrayCommandResult result =
             runTrayCommand(state_, menu_, files_, id, help_.isOpen(),
                            [this](std::u16string_view fileName) { editor_.showList(fileName); });
@@ -223,6 +198,42 @@ private:
 #endif
 };
 
+// What leaving the editor, and its lists created or deleted, change in the
+// rest of the program. Main thread only.
+class EditorEffects final : public EditorHost {
+public:
+    EditorEffects(AppState& state, WritingAidWindow* aid) : state_(state), aid_(aid) {}
+    void setTray(TrayController* tray) noexcept { tray_ = tray; }
+
+    std::int32_t writingAidEnabled() const override { return state_.writingAidEnabled; }
+
+    void catalogueChanged(const std::vector<std::u16string>& fileNames) override {
+        state_.catalogue.fileNames = fileNames;
+        // A deleted active list stays active (its table keeps expanding)
+        // until another is chosen; a moved one keeps its new place.
+        const std::int32_t index = findActiveListIndex(state_.catalogue, state_.activeListFile);
+        if (index != -1) state_.activeListIndex = index;
+    }
+
+    void editorLeft(LeaveOutcome& outcome) override {
+        if (outcome.activeListFile) {
+            state_.activeListFile = *outcome.activeListFile;
+            state_.activeListIndex = outcome.activeListIndex;
+        }
+        if (outcome.activeList) {
+            state_.tables.publish(std::move(outcome.activeList->table));
+            if (aid_) aid_->setRows(outcome.activeList->aidRows);
+        }
+        if (outcome.restoreExpansionIfTicked && state_.expansionSwitch) state_.gate.setExpansionActive(true);
+        if (outcome.rebuildTrayMenu && tray_) tray_->buildMenu();
+    }
+
+private:
+    AppState& state_;
+    WritingAidWindow* aid_;            // null when the strip could not be made
+    TrayController* tray_ = nullptr;   // we don't own it: run() does
+};
+
 WindowsVersionQuery queryWindowsVersion() noexcept {
     WindowsVersionQuery query;
     OSVERSIONINFOA plain{};
@@ -245,7 +256,8 @@ WindowsVersionQuery queryWindowsVersion() noexcept {
 // The program's loop. The hooks are called inside its PeekMessage (the
 // system delivers them like sent messages), and what they leave runs right
 // after it returns, without a message of their own to wake the loop.
-void runMessageLoop(InputHooks& hooks, const AppState& state) {
+// The editor's controls take Tab and the dialog keys while it shows.
+void runMessageLoop(InputHooks& hooks, const AppState& state, HWND editor) {
     MSG message;
     while (!state.quitRequested) {
         hooks.setLoopRunsFollowUpNext(true);
@@ -257,6 +269,7 @@ void runMessageLoop(InputHooks& hooks, const AppState& state) {
             continue;
         }
         if (message.message == WM_QUIT) return;
+        if (editor && ::IsWindowVisible(editor) && ::IsDialogMessageW(editor, &message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -338,12 +351,18 @@ int run(HINSTANCE instance) {
     const bool aidReady = aidWindow.create(instance, fonts.smallBold.get());
     WritingAidWindow* const aid = aidReady ? &aidWindow : nullptr;
     WritingAidAdapter aidView(aidWindow, state.writingAidEnabled);
-    EditorWithoutWindow editor(state, files);
+    // Built hidden, with the strip hidden first; the program goes on without it
+    // when it cannot be made.
+    if (aid) aid->hide();
+    EditorEffects editorEffects(state, aid);
+    EditorWindow editor(files, editorEffects, state.catalogue.fileNames);
+    editor.create(instance, fonts.list.get());
 
     AboutWindow about;
     if (!about.create(instance)) return 0;
     HelpWindow help;
     TrayController tray(instance, state, files, about, help, aid, editor);
+    editorEffects.setTray(&tray);
     about.setShellMessages([&tray](UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         return tray.onMessage(message, wParam, lParam);
     });
@@ -369,7 +388,7 @@ int run(HINSTANCE instance) {
     }
 
     // "Quitter" may have been chosen while the guidance was shown.
-    if (!state.quitRequested) runMessageLoop(hooks, state);
+    if (!state.quitRequested) runMessageLoop(hooks, state, editor.hwnd());
 
     // No expansion starts once the hooks are gone; the running ones read the
     // gate and the table, so they end before anything is released.
@@ -386,6 +405,7 @@ int run(HINSTANCE instance) {
         ::ExitProcess(0);
     }
     tray.setHooks(nullptr);
+    editorEffects.setTray(nullptr);
     instanceMutex.reset();
     // Then the tray icon, and on return the menu, every window and the fonts
     // (declared in the reverse order of their release).

@@ -93,37 +93,50 @@ private:
     UniqueWindow window_;
 };
 
-// Replaces a control's window procedure and remembers the previous one, for
-// controls whose messages the program watches (subclassing). Restores the
-// previous procedure when destroyed, if the control still exists.
+// Replaces a control's window procedure (subclassing), for controls whose
+// messages the program watches. The previous procedure is kept in the
+// control's "OriginProc" property and the owner object in another; the new
+// procedure passes messages on with callPrevious, which also puts the
+// previous procedure back when the control is destroyed (WM_NCDESTROY).
+// Destroying this object restores it too, if the control still exists.
 class ControlSubclass {
 public:
     ControlSubclass() = default;
     ControlSubclass(HWND control, WNDPROC procedure, void* owner) noexcept : control_(control) {
-        ::SetPropW(control, L"CalmirandeOwner", owner);
-        previous_ = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+        ::SetPropW(control, OwnerProperty, owner);
+        const auto previous = ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+        ::SetPropW(control, OriginProperty, reinterpret_cast<HANDLE>(previous));
     }
     ~ControlSubclass() {
-        if (control_ && ::IsWindow(control_)) {
-            ::SetWindowLongPtrW(control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-            ::RemovePropW(control_, L"CalmirandeOwner");
-        }
+        if (control_ && ::IsWindow(control_)) restore(control_);
     }
     ControlSubclass(const ControlSubclass&) = delete;
     ControlSubclass& operator=(const ControlSubclass&) = delete;
 
     template <typename Owner>
     static Owner* ownerOf(HWND control) noexcept {
-        return static_cast<Owner*>(::GetPropW(control, L"CalmirandeOwner"));
+        return static_cast<Owner*>(::GetPropW(control, OwnerProperty));
     }
-    LRESULT callPrevious(HWND control, UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
-        return ::CallWindowProcW(previous_, control, message, wParam, lParam);
+    static LRESULT callPrevious(HWND control, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        const auto previous = reinterpret_cast<WNDPROC>(::GetPropW(control, OriginProperty));
+        if (message == WM_NCDESTROY) restore(control);
+        if (!previous) return ::DefWindowProcW(control, message, wParam, lParam);
+        return ::CallWindowProcW(previous, control, message, wParam, lParam);
     }
 
 private:
+    static constexpr const wchar_t* OriginProperty = L"OriginProc";
+    static constexpr const wchar_t* OwnerProperty = L"CalmirandeOwner";
+
+    static void restore(HWND control) noexcept {
+        const HANDLE previous = ::GetPropW(control, OriginProperty);
+        if (!previous) return;
+        ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        ::RemovePropW(control, OriginProperty);
+        ::RemovePropW(control, OwnerProperty);
+    }
+
     HWND control_ = nullptr;  // we don't own it: its parent window does
-    WNDPROC previous_ = nullptr;
 };
 
 }  // namespace calmirande

@@ -14,9 +14,16 @@
 //   read-notepad --out FILE
 //       Writes the text of Wine's notepad edit control to FILE as UTF-8,
 //       byte for byte (CR LF kept).
-//   read-text --class C --out FILE
+//   read-text --class C --out FILE [--id N]
 //       The same for the first child of the top-level window of class C
-//       (the key pad below).
+//       (the key pad below), or for its descendant of control id N.
+//   list-rows --class C --id N --out FILE
+//       The rows of the list view of control id N, one "column0 TAB
+//       column1" line each, as UTF-8; prints "rows N" and "selected S"
+//       (-1 for none).
+//   point --class C --id N [--row R]
+//       Prints the screen position "X Y" of the middle of that control, or
+//       of row R of that list view (near its left end), for xdotool to click.
 //   record --out FILE [--ready FILE] [--stall-first-ms N] [--lag-ms L]
 //          [--idle-ms M] [--timeout-ms T]
 //       Shows a window whose focused child records every WM_KEYDOWN and
@@ -81,7 +88,7 @@
 //       Writes the plain text (WM_GETTEXT: the control's own rendering of its
 //       RTF) of the N-th rich-edit descendant (default 0) as UTF-8.
 //   click --class C --id N
-//       Sends BM_CLICK to the descendant button with control id N.
+//       Posts BM_CLICK to the descendant button with control id N.
 //   tab-focus --class C --index N
 //       Moves the focus of the window's tab control to tab N, which selects
 //       it and notifies the parent as a click does.
@@ -304,12 +311,15 @@ int runReadNotepad(const Options& options) {
     return writeFileAtomically(*out, toUtf8(text)) ? ExitOk : ExitUsage;
 }
 
+HWND controlWithId(HWND top, int id);
+
 int runReadText(const Options& options) {
     const auto out = options.get(L"out");
     const auto className = options.get(L"class");
     if (!out || !className) return ExitUsage;
     const HWND frame = FindWindowW(className->c_str(), nullptr);
-    const HWND field = frame ? GetWindow(frame, GW_CHILD) : nullptr;
+    HWND field = frame ? GetWindow(frame, GW_CHILD) : nullptr;
+    if (frame && options.get(L"id")) field = controlWithId(frame, static_cast<int>(options.number(L"id", 0)));
     if (field == nullptr) return ExitNoWindow;
     const LRESULT length = SendMessageW(field, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -946,15 +956,111 @@ int runReadRich(const Options& options) {
     return ExitNoWindow;
 }
 
+HWND controlWithId(HWND top, int id) {
+    return findDescendant(top, [](HWND hwnd, int wanted) { return GetDlgCtrlID(hwnd) == wanted; }, id);
+}
+
 int runClick(const Options& options) {
     if (!options.get(L"id")) return ExitUsage;
     const HWND top = findTopLevel(options);
     if (top == nullptr) return ExitNoWindow;
-    const HWND button = findDescendant(
-        top, [](HWND hwnd, int id) { return GetDlgCtrlID(hwnd) == id; }, static_cast<int>(options.number(L"id", 0)));
+    const HWND button = controlWithId(top, static_cast<int>(options.number(L"id", 0)));
     if (button == nullptr) return ExitNoWindow;
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) ? ExitOk : ExitFailure;
+    // Posted: a click that opens a message box or a dialog returns only when
+    // that closes, and the script has to answer it meanwhile.
+    return PostMessageW(button, BM_CLICK, 0, 0) ? ExitOk : ExitFailure;
+}
+
+// Memory in another process, for the list view messages that take a pointer.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND owner, std::size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(owner, &pid);
+        process_.reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+        if (process_) address_ = VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (address_) VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool ready() const { return address_ != nullptr; }
+    char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+    bool write(std::size_t offset, const void* data, std::size_t size) const {
+        return offset + size <= size_ && WriteProcessMemory(process_.get(), at(offset), data, size, nullptr);
+    }
+    bool read(std::size_t offset, void* data, std::size_t size) const {
+        return offset + size <= size_ && ReadProcessMemory(process_.get(), at(offset), data, size, nullptr);
+    }
+
+private:
+    calmirande::UniqueKernelHandle process_;
+    void* address_ = nullptr;
+    std::size_t size_;
+};
+
+HWND listViewOf(const Options& options) {
+    const HWND top = findTopLevel(options);
+    return top ? controlWithId(top, static_cast<int>(options.number(L"id", 0))) : nullptr;
+}
+
+int runListRows(const Options& options) {
+    const auto out = options.get(L"out");
+    if (!out || !options.get(L"id")) return ExitUsage;
+    const HWND list = listViewOf(options);
+    if (list == nullptr) return ExitNoWindow;
+    constexpr std::size_t Units = 2048;
+    const RemoteBuffer remote(list, sizeof(LVITEMW) + Units * sizeof(wchar_t));
+    if (!remote.ready()) return ExitFailure;
+    const LRESULT count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    std::wstring rows;
+    for (LRESULT row = 0; row < count; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.cchTextMax = static_cast<int>(Units);
+            item.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVITEMW)));
+            if (!remote.write(0, &item, sizeof item)) return ExitFailure;
+            const LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                                reinterpret_cast<LPARAM>(remote.at(0)));
+            std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)), L'\0');
+            if (!text.empty() && !remote.read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t))) {
+                return ExitFailure;
+            }
+            rows += text;
+            rows += column == 0 ? L"\t" : L"\n";
+        }
+    }
+    const LRESULT selected = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    printLine(L"rows " + std::to_wstring(count) + L"\nselected " + std::to_wstring(selected));
+    return writeFileAtomically(*out, toUtf8(rows)) ? ExitOk : ExitFailure;
+}
+
+int runPoint(const Options& options) {
+    if (!options.get(L"id")) return ExitUsage;
+    const HWND target = listViewOf(options);
+    if (target == nullptr) return ExitNoWindow;
+    RECT rect{};
+    if (const auto row = options.get(L"row")) {
+        // A row of a list view, in its client coordinates.
+        const RemoteBuffer remote(target, sizeof(RECT));
+        RECT wanted{LVIR_BOUNDS, 0, 0, 0};
+        if (!remote.ready() || !remote.write(0, &wanted, sizeof wanted)) return ExitFailure;
+        if (!SendMessageW(target, LVM_GETITEMRECT, options.number(L"row", 0), reinterpret_cast<LPARAM>(remote.at(0))) ||
+            !remote.read(0, &rect, sizeof rect)) {
+            return ExitNoWindow;
+        }
+        rect.left += 10;
+        rect.right = rect.left + 20;
+    } else {
+        GetClientRect(target, &rect);
+    }
+    POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ClientToScreen(target, &centre);
+    printLine(std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y));
+    return ExitOk;
 }
 
 int runTabFocus(const Options& options) {
@@ -1107,6 +1213,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"tree") rc = runTree(options);
         else if (command == L"read-rich") rc = runReadRich(options);
         else if (command == L"click") rc = runClick(options);
+        else if (command == L"list-rows") rc = runListRows(options);
+        else if (command == L"point") rc = runPoint(options);
         else if (command == L"tab-focus") rc = runTabFocus(options);
         else if (command == L"show") rc = runShow(options);
         else if (command == L"activate") rc = runActivate(options);
