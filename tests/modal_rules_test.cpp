@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/modal_filter.h"
@@ -43,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase{"OtherTimer", 0x0113, false, ModalDisposition::Dispatch},
                       FilterCase{"HookWakeUp", 0x8001, false, ModalDisposition::Dispatch},
                       FilterCase{"ThreadQuitIsNotInput", 0x0012, false, ModalDisposition::Dispatch}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // One "Edition" menu opening after another, as the user goes.
 struct MenuStep {
@@ -79,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{{false, false, false, false}, {false, true, true, false, true, true}}}},
         MenuCase{"ClipboardTextEnablesPaste",
                  {{{true, false, true, true}, {false, false, false, true, false, false}}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace calmirande
