@@ -87,6 +87,9 @@ private:
     void drawLink(const DRAWITEMSTRUCT& draw) const noexcept;
 
     HWND tabs_ = nullptr;  // children of this window, destroyed with it
+    // Made when the Licence tab is first shown: the rich-edit library is
+    // loaded only by those who read it.
+    HWND licenceField_ = nullptr;
     AboutPage informations_;
     AboutPage licence_;
     Link webSite_;

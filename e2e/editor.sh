@@ -410,6 +410,44 @@ editor_quit_saves_case() {
     pass "$name"
 }
 
+# ms_since T0: milliseconds from EPOCHREALTIME T0 to now.
+ms_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", (b - a) * 1000 }'; }
+
+editor_idle() { e2e_probe wait-idle --class CalmirandeAbout --timeout-ms 20000 >/dev/null 2>&1; }
+
+# Indicative timings of the real window on a full list, in a session of its
+# own: opening the editor on 1999 rows, an add that makes 2000 and sorts
+# them, and leaving, which saves the 2000 rows and loads them for expansion.
+editor_figures() {
+    local dir="$E2E_TMP/editor-big" t0 open_ms add_ms leave_ms
+    rm -rf "$dir"
+    mkdir -p "$dir/Listes"
+    { printf '\xEF\xBB\xBF'; awk 'BEGIN { for (i = 1999; i >= 1; i--) printf "k%04d\tTexte de remplacement numéro %d<R>avec une seconde ligne\r\n", i, i }'; } \
+        >"$dir/Listes/grande.dat"
+    printf '\xEF\xBB\xBFgrande.dat\r\n1' >"$dir/Preferences.txt"
+    program_start "$dir" || { e2e_log "editor figures: the program did not start"; return 0; }
+    t0=$EPOCHREALTIME
+    shell_command 4
+    e2e_wait_for 20 "the editor" editor_shown && editor_idle
+    open_ms=$(ms_since "$t0")
+    editor_activate && editor_type 114 zz && editor_type 115 fin
+    t0=$EPOCHREALTIME
+    editor_click 116
+    e2e_wait_for 20 "2000 rows" editor_counter_reads '2000 sur un nombre maximum de 2000' && editor_idle
+    add_ms=$(ms_since "$t0")
+    t0=$EPOCHREALTIME
+    editor_click 117
+    e2e_wait_for 20 "the editor to hide" editor_hidden && editor_idle
+    leave_ms=$(ms_since "$t0")
+    program_stop >/dev/null 2>&1 || true
+    printf '%s\n' "editor on 1999 rows: open ${open_ms} ms, add and sort to 2000 ${add_ms} ms, leave (save 2000 rows, load them for expansion) ${leave_ms} ms" |
+        tee "$ARTIFACTS/editor-figures.txt" | sed 's/^/  figure: /'
+}
+
+editor_counter_reads() {
+    shell_tree "$EDITOR_CLASS" counter && grep -qxF "1 Static 104 1 215 490 270 15 $1" "$E2E_TMP/counter.tree"
+}
+
 editor_cases() {
     editor_write_files
     SHELL_DIR=$EDITOR_DIR
@@ -430,4 +468,5 @@ editor_cases() {
     editor_leave_question_case
     editor_quit_saves_case
     program_stop >/dev/null 2>&1 || true
+    editor_figures
 }

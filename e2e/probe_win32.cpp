@@ -78,6 +78,10 @@
 //   post --class C --message M [--wparam W] [--lparam L]
 //       Posts any message (decimal numbers) to that window; M may also be
 //       "TaskbarCreated", the shell's registered message.
+//   tray-icon --class C [--id N] [--delete 1]
+//       Whether the notification area holds icon N (default 1) of that
+//       window: prints "present" (exit 0) or "absent" (exit 6). With
+//       --delete, takes it away as a restarting shell loses it.
 //   tree --class C
 //       Prints the window and every descendant, one a line, depth-first:
 //       "depth class id visible x y width height text" (position in the
@@ -114,6 +118,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -875,6 +880,22 @@ int runPost(const Options& options) {
                                                                                                : ExitFailure;
 }
 
+// The notification area knows an icon by its window and number: the probe
+// can ask for the program's own icon (NIM_MODIFY succeeds only when it is
+// there) and take it away, as a restarting Explorer does.
+int runTrayIcon(const Options& options) {
+    const HWND hwnd = findTopLevel(options);
+    if (hwnd == nullptr) return ExitNoWindow;
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    data.hWnd = hwnd;
+    data.uID = static_cast<UINT>(options.number(L"id", 1));
+    if (options.get(L"delete")) return Shell_NotifyIconW(NIM_DELETE, &data) ? ExitOk : ExitFailure;
+    const bool there = Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    printLine(there ? L"present" : L"absent");
+    return there ? ExitOk : ExitHidden;
+}
+
 std::wstring classOf(HWND hwnd) {
     wchar_t name[256] = L"";
     GetClassNameW(hwnd, name, 256);
@@ -1215,6 +1236,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"click") rc = runClick(options);
         else if (command == L"list-rows") rc = runListRows(options);
         else if (command == L"point") rc = runPoint(options);
+        else if (command == L"tray-icon") rc = runTrayIcon(options);
         else if (command == L"tab-focus") rc = runTabFocus(options);
         else if (command == L"show") rc = runShow(options);
         else if (command == L"activate") rc = runActivate(options);

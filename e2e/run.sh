@@ -249,8 +249,10 @@ NOTEPAD_T0=$EPOCHREALTIME
 e2e_start_notepad
 e2e_log "notepad ready in $(awk -v a="$NOTEPAD_T0" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')s"
 
-# E2E_ONLY=program|shell|editor|probe runs only those cases (and what they need).
-if [[ -z ${E2E_ONLY:-} || $E2E_ONLY == probe ]]; then
+# E2E_ONLY="probe program shell editor" (any of them) runs only those groups
+# of cases (and what they need); unset, all of them.
+selected() { [[ -z ${E2E_ONLY:-} || " $E2E_ONLY " == *" $1 "* ]]; }
+if selected probe; then
 #            name                 before    word              trigger  expected
 notepad_case notepad-line-break   ''        bjr               space    $'Bonjour\r\nPaul '
 notepad_case notepad-capitals     ''        BJR               space    $'Bonjour\r\nPaul '
@@ -277,15 +279,15 @@ fi
 
 # The program itself, with its own hooks, in front of the same notepad.
 source "$HERE/program.sh"
-[[ -n ${E2E_ONLY:-} && $E2E_ONLY != program ]] || program_cases
+selected program && program_cases
 
 # The program from its tray: first start, second instance, About, Help, menu.
 source "$HERE/shell.sh"
-[[ -n ${E2E_ONLY:-} && $E2E_ONLY != shell ]] || shell_cases
+selected shell && shell_cases
 
 # The abbreviation editor, as a user drives it.
 source "$HERE/editor.sh"
-[[ -n ${E2E_ONLY:-} && $E2E_ONLY != editor ]] || editor_cases
+selected editor && editor_cases
 
 RUN_SECONDS=$(awk -v a="$RUN_START" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')
 echo "e2e: wineboot ${E2E_WINEBOOT_SECONDS}s, whole run ${RUN_SECONDS}s; artefacts in $ARTIFACTS"

@@ -611,6 +611,41 @@ shell_report_figures() {
     printf '%s\n' "${SHELL_FIGURES[@]}" | tee "$ARTIFACTS/shell-figures.txt" | sed 's/^/  figure: /'
 }
 
+shell_icon_present() { e2e_probe tray-icon --class "$ABOUT_CLASS" >/dev/null 2>&1; }
+shell_icon_absent() { ! shell_icon_present; }
+
+# The notification area loses the icon (Explorer restarting) and then
+# broadcasts "TaskbarCreated": the program adds its icon again, and its menu
+# opens from it as before.
+shell_taskbar_created_case() {
+    local name=shell-icon-after-taskbar-created
+    if ! e2e_wait_for 10 "the tray icon" shell_icon_present; then
+        fail "$name" "the program's icon is not in the notification area"
+        return
+    fi
+    e2e_probe tray-icon --class "$ABOUT_CLASS" --delete 1 >/dev/null 2>&1 || true
+    if ! e2e_wait_for 5 "the icon to go" shell_icon_absent; then
+        fail "$name" "the icon could not be taken away"
+        return
+    fi
+    e2e_probe post --class "$ABOUT_CLASS" --message TaskbarCreated >/dev/null 2>&1 || true
+    if ! e2e_wait_for 10 "the icon back" shell_icon_present; then
+        fail "$name" "TaskbarCreated did not bring the icon back"
+        return
+    fi
+    e2e_probe post --class "$ABOUT_CLASS" --message "$TRAY_CALLBACK" --lparam "$WM_RBUTTONDOWN" >/dev/null 2>&1 || true
+    if ! e2e_wait_for 10 "the tray menu" e2e_window_shown '#32768'; then
+        fail "$name" "the menu does not open from the icon added again"
+        return
+    fi
+    e2e_probe post --class "$ABOUT_CLASS" --message "$WM_KEYDOWN" --wparam "$VK_ESCAPE" >/dev/null 2>&1 || true
+    if ! e2e_wait_for 10 "the menu to close" shell_menu_closed; then
+        xdotool key Escape
+        e2e_wait_for 5 "the menu to close" shell_menu_closed || true
+    fi
+    pass "$name"
+}
+
 shell_cases() {
     if [[ ! -f "$PROGRAM_EXE" ]]; then
         fail shell-start "$PROGRAM_EXE is missing (scripts/build.sh win64)"
@@ -635,6 +670,7 @@ shell_cases() {
     if [[ -n $SHELL_OTHER_ID ]]; then shell_vanished_list_case; fi
     shell_switches_case
     shell_tray_menu_case
+    shell_taskbar_created_case
     if program_running; then shell_quit_case; else fail shell-quit-writes-preferences "the program is not running"; fi
     program_stop >/dev/null 2>&1 || true
     shell_report_figures
