@@ -455,13 +455,7 @@ bool EditorWindow::ask(const Message& message) {
     return yes;
 }
 
-std::u16string EditorWindow::fieldText(int id) const {
-    const HWND field = control(id);
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(field)) + 1, L'\0');
-    const int length = ::GetWindowTextW(field, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return fromWide(text);
-}
+std::u16string EditorWindow::fieldText(int id) const { return fromWide(windowText(control(id))); }
 
 // --- The two watched controls.
 

@@ -21,4 +21,23 @@ void runModalLoop(HWND child, const bool& finished, bool dialogKeys) noexcept;
 // destroys the child (in that order, so activation returns to the owner).
 void endModal(HWND owner) noexcept;
 
+// Opens `child` with `open` (which makes it and disables `owner`), serves
+// it until it finishes, and gives `owner` back. False when it could not be
+// made; the owner is enabled again either way.
+template <typename Child, typename Open>
+bool serveModalChild(Child& child, HWND owner, Open open, bool dialogKeys) noexcept {
+    bool opened = false;
+    try {
+        opened = open();
+    } catch (...) {
+    }
+    if (!opened) {
+        ::EnableWindow(owner, TRUE);
+        return false;
+    }
+    runModalLoop(child.hwnd(), child.finishedFlag(), dialogKeys);
+    endModal(owner);
+    return true;
+}
+
 }  // namespace calmirande

@@ -83,9 +83,7 @@ public:
 private:
     void onAccept() {
         const HWND field = ::GetDlgItem(hwnd(), NameField);
-        std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(field)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(std::max(::GetWindowTextW(field, text.data(), static_cast<int>(text.size())), 0)));
-        std::u16string name = fromWide(text);
+        std::u16string name = fromWide(windowText(field));
         if (!accept_(name)) {
             if (::IsWindow(field)) ::SetFocus(field);
             return;
@@ -103,12 +101,7 @@ private:
 
 std::optional<std::u16string> askNewListName(HINSTANCE instance, HWND owner, const NewListNameCheck& accept) {
     NewListDialog dialog(accept);
-    if (!dialog.open(instance, owner)) {
-        ::EnableWindow(owner, TRUE);
-        return std::nullopt;
-    }
-    runModalLoop(dialog.hwnd(), dialog.finishedFlag(), true);
-    endModal(owner);
+    if (!serveModalChild(dialog, owner, [&] { return dialog.open(instance, owner); }, true)) return std::nullopt;
     return dialog.takeName();
 }
 

@@ -135,12 +135,7 @@ public:
     }
 
 private:
-    std::wstring text() const {
-        std::wstring value(static_cast<std::size_t>(::GetWindowTextLengthW(field_)) + 1, L'\0');
-        const int length = ::GetWindowTextW(field_, value.data(), static_cast<int>(value.size()));
-        value.resize(static_cast<std::size_t>(std::max(length, 0)));
-        return value;
-    }
+    std::wstring text() const { return windowText(field_); }
 
     void layOut() noexcept {
         if (!field_) return;
@@ -211,17 +206,7 @@ private:
 
 std::optional<std::wstring> editTextModally(HINSTANCE instance, HWND owner, HFONT font, const std::wstring& text) {
     TextEditorWindow window(text);
-    bool opened = false;
-    try {
-        opened = window.open(instance, owner, font);
-    } catch (...) {
-    }
-    if (!opened) {
-        ::EnableWindow(owner, TRUE);
-        return std::nullopt;
-    }
-    runModalLoop(window.hwnd(), window.finishedFlag(), false);
-    endModal(owner);
+    if (!serveModalChild(window, owner, [&] { return window.open(instance, owner, font); }, false)) return std::nullopt;
     return window.takeText();
 }
 
