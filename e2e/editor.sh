@@ -129,16 +129,20 @@ editor_open_case() {
     pass "$name"
 }
 
-# "Ajouter": the key lower-cased, the text without its outer spaces, the
-# rows sorted, the fields emptied, and no file written.
+# "Ajouter": the key lower-cased, the text without its outer spaces (its tab
+# and line break stored as <T> and <R>), the rows sorted, the fields
+# emptied, and no file written.
 editor_add_case() {
     local name=editor-add
     editor_activate
-    editor_type 114 Sal && editor_type 115 '  Salut Marc  ' || { editor_fail "$name" "could not type into the fields"; return; }
+    # Tab and Enter go into the replacement field: a tab and a line break.
+    editor_type 114 Sal && editor_type 115 '  Salut' && xdotool key Tab && xdotool type --delay 40 Marc &&
+        xdotool key Return && xdotool type --delay 40 'fin  ' ||
+        { editor_fail "$name" "could not type into the fields"; return; }
     editor_click 116
     if ! e2e_wait_for 10 "the new row" editor_rows_are $'amt\tAmicalement' $'bjr\tBonjour<R>Paul' \
-        $'cdt\tCordialement,<R>' $'sal\tSalut Marc'; then
-        editor_fail "$name" "the listing is not the sorted rows with sal / Salut Marc"
+        $'cdt\tCordialement,<R>' $'sal\tSalut<T>Marc<R>fin'; then
+        editor_fail "$name" "the listing is not the sorted rows with sal / Salut<T>Marc<R>fin"
         return
     fi
     if [[ "$(editor_selected_row)" != 3 ]] || ! editor_field_is 114 '' || ! editor_field_is 115 ''; then
@@ -196,7 +200,7 @@ editor_modify_case() {
     editor_mouse 115 && xdotool key ctrl+End && xdotool type --delay 40 ' Marie'
     editor_click 118
     if ! e2e_wait_for 10 "the modified row" editor_rows_are $'amt\tAmicalement' $'bjr\tBonjour<R>Paul Marie' \
-        $'cdt\tCordialement,<R>' $'sal\tSalut Marc'; then
+        $'cdt\tCordialement,<R>' $'sal\tSalut<T>Marc<R>fin'; then
         editor_fail "$name" "Modifier did not give bjr / Bonjour<R>Paul Marie"
         return
     fi
@@ -222,6 +226,8 @@ editor_zoom_case() {
         editor_fail "$name" "Editeur does not start with the field's text"
         return
     fi
+    # A right press on the tray icon meanwhile is dropped, not kept for later.
+    e2e_probe post --class CalmirandeAbout --message "$TRAY_CALLBACK" --lparam "$WM_RBUTTONDOWN" >/dev/null 2>&1 || true
     editor_activate "$TEXT_EDITOR_CLASS" '^Editeur$'
     xdotool key ctrl+End Return && xdotool type --delay 40 deux
     e2e_wait_for 5 "the typed line" editor_field_is 100 $'Ligne\r\ndeux' "$TEXT_EDITOR_CLASS" || true
@@ -230,6 +236,12 @@ editor_zoom_case() {
     if ! e2e_wait_for 10 "Editeur to close" shell_box_gone_class "$TEXT_EDITOR_CLASS" ||
         ! e2e_wait_for 5 "the text back" editor_field_is 115 $'Ligne\r\ndeux'; then
         editor_fail "$name" "the text did not come back into the replacement field"
+        return
+    fi
+    sleep 0.5
+    if e2e_window_shown '#32768'; then
+        e2e_probe post --class CalmirandeAbout --message "$WM_KEYDOWN" --wparam "$VK_ESCAPE" >/dev/null 2>&1 || true
+        editor_fail "$name" "the tray press made while Editeur was open opened the menu afterwards"
         return
     fi
     editor_click 119
@@ -257,7 +269,7 @@ editor_switch_case() {
         return
     fi
     if ! editor_file_is exemple.dat $'amt\tAmicalement' $'bjr\tBonjour<R>Paul Marie' $'cdt\tCordialement,<R>' \
-        $'sal\tSalut Marc'; then
+        $'sal\tSalut<T>Marc<R>fin'; then
         show_bytes "exemple.dat" "$EDITOR_DIR/Listes/exemple.dat"
         editor_fail "$name" "exemple.dat does not hold the edited rows in view order"
         return
@@ -346,7 +358,7 @@ editor_leave_case() {
     local name=editor-leave
     editor_select e
     if ! e2e_wait_for 10 "exemple shown again" editor_rows_are $'amt\tAmicalement' $'bjr\tBonjour<R>Paul Marie' \
-        $'cdt\tCordialement,<R>' $'sal\tSalut Marc'; then
+        $'cdt\tCordialement,<R>' $'sal\tSalut<T>Marc<R>fin'; then
         editor_fail "$name" "exemple's saved rows are not shown again"
         return
     fi

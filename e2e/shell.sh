@@ -615,6 +615,63 @@ shell_report_figures() {
     printf '%s\n' "${SHELL_FIGURES[@]}" | tee "$ARTIFACTS/shell-figures.txt" | sed 's/^/  figure: /'
 }
 
+# shell_link_pixels X Y KIND: how many red or blue pixels the screen shows in
+# the 120 x 14 pixels right of X Y (the start of a link's text).
+shell_link_pixels() {
+    local fx
+    case $3 in
+        red) fx='(r > 0.6 && g < 0.35 && b < 0.35) ? 1 : 0' ;;
+        blue) fx='(b > 0.6 && r < 0.35 && g < 0.35) ? 1 : 0' ;;
+    esac
+    import -window root -crop "120x14+$1+$2" +repage "$E2E_TMP/link.png" 2>/dev/null &&
+        convert "$E2E_TMP/link.png" -fx "$fx" -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0
+}
+
+shell_link_is() {
+    local pixels
+    pixels=$(shell_link_pixels "$1" "$2" "$3")
+    ((pixels > 20))
+}
+
+# The About window's links: blue, red under the pointer, blue again once it
+# leaves.
+shell_link_hover_case() {
+    local name=shell-about-link-hover x y left top
+    shell_command 2
+    if ! e2e_wait_for 10 "the About window shown" e2e_window_shown "$ABOUT_CLASS"; then
+        fail "$name" "the About window is not shown after command 2"
+        return
+    fi
+    e2e_probe tab-focus --class "$ABOUT_CLASS" --index 0 >/dev/null 2>&1 || true
+    sleep 0.5
+    read -r x y < <(e2e_probe point --class "$ABOUT_CLASS" --id 302 | tr -d '\r') || true
+    if [[ -z ${y:-} ]]; then
+        fail "$name" "the web-site link is not there"
+        return
+    fi
+    # The text starts at the control's left edge: the middle is 142 pixels right of it.
+    left=$((x - 142)) top=$((y - 7))
+    xdotool mousemove 5 5
+    if ! e2e_wait_for 5 "the link in blue" shell_link_is "$left" "$top" blue; then
+        fail "$name" "the web-site link is not drawn in blue"
+        return
+    fi
+    xdotool mousemove "$((left + 20))" "$y"
+    if ! e2e_wait_for 5 "the link in red" shell_link_is "$left" "$top" red; then
+        fail "$name" "the web-site link does not turn red under the pointer"
+        return
+    fi
+    import -window root "$ARTIFACTS/about-link-hover.png" 2>/dev/null || true
+    xdotool mousemove 5 5
+    if ! e2e_wait_for 5 "the link blue again" shell_link_is "$left" "$top" blue; then
+        fail "$name" "the web-site link stays red once the pointer has left"
+        return
+    fi
+    e2e_probe click --class "$ABOUT_CLASS" --id 300 >/dev/null || true
+    e2e_wait_for 5 "the About window hidden" shell_about_hidden || true
+    pass "$name"
+}
+
 shell_icon_present() { e2e_probe tray-icon --class "$ABOUT_CLASS" >/dev/null 2>&1; }
 shell_icon_absent() { ! shell_icon_present; }
 
@@ -669,6 +726,7 @@ shell_cases() {
     shell_memory_figures
     shell_second_instance_case
     shell_about_case
+    shell_link_hover_case
     shell_help_case
     shell_list_case
     if [[ -n $SHELL_OTHER_ID ]]; then shell_vanished_list_case; fi
