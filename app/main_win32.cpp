@@ -257,7 +257,7 @@ WindowsVersionQuery queryWindowsVersion() noexcept {
 // system delivers them like sent messages), and what they leave runs right
 // after it returns, without a message of their own to wake the loop.
 // The editor's controls take Tab and the dialog keys while it shows.
-void runMessageLoop(InputHooks& hooks, const AppState& state, HWND editor) {
+void runMessageLoop(InputHooks& hooks, const AppState& state, EditorWindow& editor) {
     MSG message;
     while (!state.quitRequested) {
         hooks.setLoopRunsFollowUpNext(true);
@@ -269,7 +269,7 @@ void runMessageLoop(InputHooks& hooks, const AppState& state, HWND editor) {
             continue;
         }
         if (message.message == WM_QUIT) return;
-        if (editor && ::IsWindowVisible(editor) && ::IsDialogMessageW(editor, &message)) continue;
+        if (editor.takesDialogKey(message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -388,7 +388,7 @@ int run(HINSTANCE instance) {
     }
 
     // "Quitter" may have been chosen while the guidance was shown.
-    if (!state.quitRequested) runMessageLoop(hooks, state, editor.hwnd());
+    if (!state.quitRequested) runMessageLoop(hooks, state, editor);
 
     // No expansion starts once the hooks are gone; the running ones read the
     // gate and the table, so they end before anything is released.

@@ -176,6 +176,15 @@ void EditorWindow::show() noexcept {
 
 // --- Messages.
 
+bool EditorWindow::takesDialogKey(MSG& message) noexcept {
+    if (!hwnd() || !::IsWindowVisible(hwnd())) return false;
+    // Replacement texts may hold tabs: in that field Tab is typed, not a
+    // move. Its keys bypass the dialog manager altogether, since an edit
+    // control that has seen it once ignores Tab from then on (Wine).
+    if (message.hwnd == control(ec::ReplacementField)) return false;
+    return ::IsDialogMessageW(hwnd(), &message) != FALSE;
+}
+
 LRESULT EditorWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (message) {

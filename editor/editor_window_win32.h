@@ -75,6 +75,9 @@ public:
     bool busy() const override { return busy_ > 0; }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // From the program's loop, before translation: the dialog keys (Tab and
+    // Shift+Tab between controls) while the window shows. True when taken.
+    bool takesDialogKey(MSG& message) noexcept;
 
 private:
     static LRESULT CALLBACK keyFieldProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
