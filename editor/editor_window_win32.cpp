@@ -23,7 +23,7 @@ constexpr int ZoomIconSize = 24;
 
 namespace ec = editor_control;
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const wchar_t* className;
     std::u16string_view text;
@@ -38,7 +38,7 @@ constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD Group = Child | BS_GROUPBOX;
 
 // In the order of their creation, which is also the keyboard's tab order.
-const ControlSpec Controls[] = {
+const ControlLayout Controls[] = {
     {ec::ListsCounterLabel, WC_STATICW, messages::EditorListsCounterLabel, Child, 0, 25, 35, 125, 20, false},
     {ec::RecordsCounterLabel, WC_STATICW, messages::EditorRecordsCounterLabel, Child, 0, 10, 490, 205, 15, false},
     {ec::SortNotice, WC_STATICW, messages::EditorSortNotice, Child, 0, 10, 95, 475, 20, false},
@@ -121,12 +121,13 @@ bool EditorWindow::create(HINSTANCE instance, HFONT listFont) noexcept {
 
 void EditorWindow::createControls(HINSTANCE instance, HFONT listFont) {
     const auto dialogFont = reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT));
-    for (const ControlSpec& spec : Controls) {
-        const std::wstring text = toWide(spec.text);
-        const HWND made = ::CreateWindowExW(spec.exStyle, spec.className, text.c_str(), spec.style, spec.x, spec.y,
-                                            spec.width, spec.height, hwnd(), controlId(spec.id), instance, nullptr);
+    for (const ControlLayout& layout : Controls) {
+        const std::wstring text = toWide(layout.text);
+        const HWND made =
+            ::CreateWindowExW(layout.exStyle, layout.className, text.c_str(), layout.style, layout.x, layout.y,
+                              layout.width, layout.height, hwnd(), controlId(layout.id), instance, nullptr);
         if (!made) continue;
-        const WPARAM font = spec.listFont && listFont ? reinterpret_cast<WPARAM>(listFont) : dialogFont;
+        const WPARAM font = layout.listFont && listFont ? reinterpret_cast<WPARAM>(listFont) : dialogFont;
         ::SendMessageW(made, WM_SETFONT, font, FALSE);
     }
     if (const HWND listing = control(ec::Listing)) {
