@@ -156,6 +156,39 @@ editor_add_case() {
     pass "$name"
 }
 
+editor_selected_is() {
+    editor_rows_are "$@" >/dev/null 2>&1 || true
+    [[ "$(editor_selected_row)" == "$SEARCH_EXPECTED" ]]
+}
+
+# Typing selects the first row that begins with the text: a key in capitals,
+# then, with the key field empty, a text whose typed line break matches "<R>".
+editor_search_case() {
+    local name=editor-incremental-search
+    editor_activate
+    editor_click 119
+    editor_type 114 CD || { editor_fail "$name" "could not type into the key field"; return; }
+    SEARCH_EXPECTED=2
+    if ! e2e_wait_for 5 "row cdt selected" editor_selected_is; then
+        editor_fail "$name" "typing CD did not select the row cdt (selected $(editor_selected_row))"
+        return
+    fi
+    editor_click 119
+    e2e_wait_for 5 "RAZ" editor_field_is 114 '' || true
+    editor_type 115 bonjour && xdotool key Return && xdotool type --delay 40 p
+    SEARCH_EXPECTED=1
+    if ! e2e_wait_for 5 "row bjr selected" editor_selected_is; then
+        editor_fail "$name" "typing bonjour, a line break and p did not select bjr (selected $(editor_selected_row))"
+        return
+    fi
+    if ! editor_field_is 115 $'bonjour\r\np'; then
+        editor_fail "$name" "the search changed the typed text"
+        return
+    fi
+    editor_click 119
+    pass "$name"
+}
+
 # The key field: a space refused with its message, the 21st character too.
 editor_guards_case() {
     local name=editor-key-guards
@@ -232,6 +265,13 @@ editor_zoom_case() {
     xdotool key ctrl+End Return && xdotool type --delay 40 deux
     e2e_wait_for 5 "the typed line" editor_field_is 100 $'Ligne\r\ndeux' "$TEXT_EDITOR_CLASS" || true
     shell_screenshot "$TEXT_EDITOR_CLASS" "$ARTIFACTS/text-editor.png" || true
+    # The field follows the window's size, 5 pixels in from each side.
+    e2e_probe show --class "$TEXT_EDITOR_CLASS" --how maximize >/dev/null 2>&1 || true
+    if ! e2e_wait_for 5 "the field to follow the size" editor_text_field_fills; then
+        editor_fail "$name" "the Editeur field does not follow the window's width"
+        e2e_probe close-window --class "$TEXT_EDITOR_CLASS" >/dev/null 2>&1 || true
+        return
+    fi
     e2e_probe close-window --class "$TEXT_EDITOR_CLASS" >/dev/null 2>&1 || true
     if ! e2e_wait_for 10 "Editeur to close" shell_box_gone_class "$TEXT_EDITOR_CLASS" ||
         ! e2e_wait_for 5 "the text back" editor_field_is 115 $'Ligne\r\ndeux'; then
@@ -246,6 +286,15 @@ editor_zoom_case() {
     fi
     editor_click 119
     pass "$name"
+}
+
+editor_text_field_fills() {
+    local width field
+    shell_tree "$TEXT_EDITOR_CLASS" text-editor || return 1
+    read -r _ width _ < <(grep '^client ' "$E2E_TMP/text-editor.tree")
+    field=$(awk '$3 == 100 { print $4, $5, $6 }' "$E2E_TMP/text-editor.tree")
+    ((width > 600)) && [[ $field == "1 5 5" ]] &&
+        grep -qE "^1 Edit 100 1 5 5 $((width - 10)) " "$E2E_TMP/text-editor.tree"
 }
 
 shell_box_gone_class() { [[ "$(e2e_probe count --class "$1" | tr -d '\r')" == 0 ]]; }
@@ -470,6 +519,7 @@ editor_cases() {
     fi
     editor_open_case
     editor_add_case
+    editor_search_case
     editor_guards_case
     editor_modify_case
     editor_zoom_case

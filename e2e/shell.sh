@@ -672,6 +672,57 @@ shell_link_hover_case() {
     pass "$name"
 }
 
+# shell_windows_version VERSION: what Wine's GetVersionExA tells the program
+# (nt40, win2k, ...), or Wine's default when empty.
+shell_windows_version() {
+    local key='HKCU\Software\Wine\AppDefaults\calmirande.exe'
+    if [[ -n $1 ]]; then
+        "$WINE" reg add "$key" /v Version /d "$1" /f >/dev/null 2>&1
+    else
+        "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+    fi
+}
+
+# Below Windows 2000 the program says so and ends with exit code 0, having
+# made nothing; on Windows 2000 it starts.
+shell_version_case() {
+    local name=shell-windows-version dir="$E2E_TMP/shell-version" rc=0
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    shell_windows_version nt40
+    (cd "$dir" && exec "$WINE" "$PROGRAM_EXE") >"$E2E_TMP/version.log" 2>&1 &
+    PROGRAM_PID=$!
+    if ! e2e_wait_for 30 "the refusal" shell_box_shown Info ||
+        [[ "$(cat "$E2E_TMP/box.txt")" != $'Calmirande ne fonctionne pas sur cette version de Window !\r\rCe programme est compatible avec XP, Vista et Window 7 (Version 32 Bits)' ]]; then
+        fail "$name" "Windows NT 4 gave no refusal (box: $(cat "$E2E_TMP/box.txt" 2>/dev/null))"
+        kill "$PROGRAM_PID" 2>/dev/null || true
+        PROGRAM_PID=
+        shell_windows_version ''
+        return
+    fi
+    e2e_probe message-box --title Info --answer ok >/dev/null 2>&1 || true
+    e2e_wait_for 15 "the refused program to end" program_exited || true
+    wait "$PROGRAM_PID" || rc=$?
+    PROGRAM_PID=
+    if ((rc != 0)) || [[ -e "$dir/Listes" || -e "$dir/Preferences.txt" ]]; then
+        fail "$name" "the refusal ended with exit code $rc or made files: $(ls "$dir" | tr '\n' ' ')"
+        shell_windows_version ''
+        return
+    fi
+    shell_windows_version win2k
+    if ! program_start "$dir" || ! e2e_wait_for 15 "the guidance box" shell_box_shown Calmirande; then
+        fail "$name" "Windows 2000 was refused"
+        program_stop || true
+        shell_windows_version ''
+        return
+    fi
+    shell_answer Calmirande || true
+    program_stop || true
+    shell_windows_version ''
+    shell_focus_notepad || true
+    pass "$name"
+}
+
 shell_icon_present() { e2e_probe tray-icon --class "$ABOUT_CLASS" >/dev/null 2>&1; }
 shell_icon_absent() { ! shell_icon_present; }
 
@@ -716,6 +767,7 @@ shell_cases() {
     e2e_focus_notepad || true
     shell_first_start_case
     shell_quit_in_box_case
+    shell_version_case
 
     shell_write_files
     e2e_focus_notepad || true
