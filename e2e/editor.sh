@@ -189,7 +189,8 @@ editor_search_case() {
     pass "$name"
 }
 
-# The key field: a space refused with its message, the 21st character too.
+# The key field: a space refused with its message, the 21st character too,
+# and a paste refused in silence.
 editor_guards_case() {
     local name=editor-key-guards
     editor_activate
@@ -213,6 +214,22 @@ editor_guards_case() {
     editor_answer Info ok
     if ! editor_field_is 114 abcdefghijklmnopqrst; then
         editor_fail "$name" "the key field changed after the refusals"
+        return
+    fi
+    # Nothing is pasted into the key field, by Ctrl+V or Shift+Insert, and
+    # nothing is said; the replacement field takes the same paste.
+    editor_click 119
+    e2e_wait_for 5 "RAZ" editor_field_is 114 '' || true
+    e2e_probe clipboard --text collé >/dev/null 2>&1 || { editor_fail "$name" "could not fill the clipboard"; return; }
+    editor_type 114 ab && xdotool key ctrl+v && xdotool key shift+Insert
+    sleep 0.5
+    if ! editor_field_is 114 ab || ! shell_box_gone Info; then
+        editor_fail "$name" "a paste reached the key field, or a message came with it"
+        return
+    fi
+    editor_mouse 115 && xdotool key ctrl+v
+    if ! e2e_wait_for 5 "the paste in the replacement field" editor_field_is 115 collé; then
+        editor_fail "$name" "the replacement field did not take the paste (the clipboard was not filled)"
         return
     fi
     editor_click 119

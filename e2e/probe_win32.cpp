@@ -78,6 +78,8 @@
 //   post --class C --message M [--wparam W] [--lparam L]
 //       Posts any message (decimal numbers) to that window; M may also be
 //       "TaskbarCreated", the shell's registered message.
+//   clipboard --text T
+//       Puts T on the clipboard as Unicode text.
 //   tray-icon --class C [--id N] [--delete 1]
 //       Whether the notification area holds icon N (default 1) of that
 //       window: prints "present" (exit 0) or "absent" (exit 6). With
@@ -123,6 +125,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <exception>
 #include <fstream>
@@ -880,6 +883,27 @@ int runPost(const Options& options) {
                                                                                                : ExitFailure;
 }
 
+// Puts a text on the clipboard, as another program's "Copy" does.
+int runClipboard(const Options& options) {
+    const auto text = options.get(L"text");
+    if (!text) return ExitUsage;
+    if (!OpenClipboard(nullptr)) return ExitFailure;
+    EmptyClipboard();
+    const std::size_t bytes = (text->size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool placed = false;
+    if (memory) {
+        if (void* target = GlobalLock(memory)) {
+            std::memcpy(target, text->c_str(), bytes);
+            GlobalUnlock(memory);
+            placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        if (!placed) GlobalFree(memory);  // the clipboard owns it once placed
+    }
+    CloseClipboard();
+    return placed ? ExitOk : ExitFailure;
+}
+
 // The notification area knows an icon by its window and number: the probe
 // can ask for the program's own icon (NIM_MODIFY succeeds only when it is
 // there) and take it away, as a restarting Explorer does.
@@ -1237,6 +1261,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"list-rows") rc = runListRows(options);
         else if (command == L"point") rc = runPoint(options);
         else if (command == L"tray-icon") rc = runTrayIcon(options);
+        else if (command == L"clipboard") rc = runClipboard(options);
         else if (command == L"tab-focus") rc = runTabFocus(options);
         else if (command == L"show") rc = runShow(options);
         else if (command == L"activate") rc = runActivate(options);

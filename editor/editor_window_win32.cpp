@@ -479,6 +479,10 @@ LRESULT CALLBACK EditorWindow::keyFieldProcedure(HWND control, UINT message, WPA
         case WM_PASTE:
             decision = guardKeyFieldPaste();
             break;
+        case WM_KEYDOWN:
+            decision = guardKeyFieldKeyDown(static_cast<std::uint16_t>(wParam), ::GetKeyState(VK_SHIFT) < 0,
+                                            ::GetKeyState(VK_CONTROL) < 0);
+            break;
         case WM_CHAR:
             decision = guardKeyFieldCharacter(static_cast<char16_t>(wParam),
                                               static_cast<std::size_t>(::GetWindowTextLengthW(control)));

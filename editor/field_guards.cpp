@@ -40,6 +40,12 @@ GuardDecision guardKeyFieldPaste() { return {false, std::nullopt}; }
 
 GuardDecision guardKeyFieldContextMenu() { return {false, std::nullopt}; }
 
+GuardDecision guardKeyFieldKeyDown(std::uint16_t virtualKey, bool shift, bool control) {
+    constexpr std::uint16_t Insert = 0x2D;  // VK_INSERT
+    if (virtualKey == Insert && shift && !control) return guardKeyFieldPaste();
+    return {true, std::nullopt};
+}
+
 std::optional<std::size_t> searchByKey(const AbbreviationList& rows, std::u16string_view typed) {
     if (typed.empty()) return std::nullopt;
     return firstRowBeginningWith(rows, toLowerCase(typed), [](const Abbreviation& row) -> const std::u16string& {

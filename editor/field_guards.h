@@ -3,6 +3,7 @@
 // the subclassed controls that call them. Main thread only.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -28,6 +29,11 @@ struct GuardDecision {
 GuardDecision guardKeyFieldCharacter(char16_t character, std::size_t fieldLength);
 // Nothing is ever pasted into the key field, and it has no context menu.
 GuardDecision guardKeyFieldPaste();
+// A key press for the key field (a virtual-key code). Shift+Insert is a
+// paste that some edit controls carry out without a WM_PASTE: it is
+// swallowed in silence. Every other key passes (Ctrl+V ends in WM_PASTE,
+// Shift+Delete cuts, Ctrl+Insert copies).
+GuardDecision guardKeyFieldKeyDown(std::uint16_t virtualKey, bool shift, bool control);
 GuardDecision guardKeyFieldContextMenu();
 
 // The first row, in display order, whose key begins with `typed`, letter case

@@ -40,6 +40,31 @@ INSTANTIATE_TEST_SUITE_P(
                       CharacterCase{"NonBreakingSpaceIsNoSpace", u'\u00A0', 3, {true, std::nullopt}}),
     testing::CaseName{});
 
+struct KeyDownCase {
+    const char* name;
+    std::uint16_t virtualKey;
+    bool shift;
+    bool control;
+    bool passOn;
+    friend void PrintTo(const KeyDownCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class KeyFieldKeyDown : public ::testing::TestWithParam<KeyDownCase> {};
+TEST_P(KeyFieldKeyDown, SwallowsOnlyShiftInsertSilently) {
+    const GuardDecision decision =
+        guardKeyFieldKeyDown(GetParam().virtualKey, GetParam().shift, GetParam().control);
+    EXPECT_EQ(decision, (GuardDecision{GetParam().passOn, std::nullopt}));
+}
+INSTANTIATE_TEST_SUITE_P(Editor, KeyFieldKeyDown,
+                         ::testing::Values(KeyDownCase{"ShiftInsertPastes", 0x2D, true, false, false},
+                                           KeyDownCase{"CtrlInsertCopies", 0x2D, false, true, true},
+                                           KeyDownCase{"PlainInsert", 0x2D, false, false, true},
+                                           KeyDownCase{"CtrlShiftInsert", 0x2D, true, true, true},
+                                           KeyDownCase{"ShiftDeleteCuts", 0x2E, true, false, true},
+                                           KeyDownCase{"CtrlVEndsInWmPaste", 0x56, false, true, true},
+                                           KeyDownCase{"ShiftLetter", 0x41, true, false, true}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
 TEST(KeyFieldGuard, SwallowsPasteAndContextMenuWithoutMessage) {
     EXPECT_EQ(guardKeyFieldPaste(), (GuardDecision{false, std::nullopt}));
     EXPECT_EQ(guardKeyFieldContextMenu(), (GuardDecision{false, std::nullopt}));
