@@ -15,6 +15,22 @@
 
 namespace calmirande {
 
+// The frame of a window of `style` whose client area is innerWidth x
+// innerHeight, centred on `around` (screen coordinates).
+inline RECT centredFrame(DWORD style, int innerWidth, int innerHeight, const RECT& around) noexcept {
+    RECT frame{0, 0, innerWidth, innerHeight};
+    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int x = around.left + (around.right - around.left - width) / 2;
+    const int y = around.top + (around.bottom - around.top - height) / 2;
+    return RECT{x, y, x + width, y + height};
+}
+
+inline RECT primaryScreen() noexcept {
+    return RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
 template <typename T>
 class BaseWindow {
 public:
@@ -53,13 +69,9 @@ protected:
     // centred on the primary screen.
     bool createCentred(const wchar_t* className, const wchar_t* title, DWORD style, int clientWidth, int clientHeight,
                        HINSTANCE instance) noexcept {
-        RECT frame{0, 0, clientWidth, clientHeight};
-        ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-        const int width = frame.right - frame.left;
-        const int height = frame.bottom - frame.top;
-        const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-        return create(0, className, title, style, x, y, width, height, nullptr, nullptr, instance);
+        const RECT frame = centredFrame(style, clientWidth, clientHeight, primaryScreen());
+        return create(0, className, title, style, frame.left, frame.top, frame.right - frame.left,
+                      frame.bottom - frame.top, nullptr, nullptr, instance);
     }
 
     LRESULT defaultHandling(UINT message, WPARAM wParam, LPARAM lParam) noexcept {

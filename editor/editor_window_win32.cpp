@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cwchar>
 
 #include "app/message_box_win32.h"
 #include "common/messages.h"
@@ -288,10 +287,11 @@ LRESULT EditorWindow::onNotify(const NMHDR& header) {
             const auto row = static_cast<std::size_t>(info.item.iItem);
             if (!(info.item.mask & LVIF_TEXT) || row >= model_.rows().size() || info.item.cchTextMax <= 0) return 0;
             const Abbreviation& entry = model_.rows()[row];
-            cellText_ = toWide(info.item.iSubItem == 0 ? entry.key : entry.storedText);
+            // Straight from the row into the listing's buffer, cut to its room.
+            const std::u16string& text = info.item.iSubItem == 0 ? entry.key : entry.storedText;
             const std::size_t room = static_cast<std::size_t>(info.item.cchTextMax) - 1;
-            const std::size_t length = std::min(cellText_.size(), room);
-            std::wmemcpy(info.item.pszText, cellText_.data(), length);
+            const std::size_t length = std::min(text.size(), room);
+            std::copy_n(text.data(), length, info.item.pszText);
             info.item.pszText[length] = L'\0';
             return 0;
         }

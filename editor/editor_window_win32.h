@@ -117,7 +117,6 @@ private:
     // are echoes, not the user's actions.
     bool drawing_ = false;
     int busy_ = 0;  // questions and modal children open
-    std::wstring cellText_;  // the last text handed to the listing to draw
 };
 
 }  // namespace calmirande

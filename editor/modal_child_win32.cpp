@@ -1,21 +1,16 @@
 #include "editor/modal_child_win32.h"
 
 #include "common/app_messages_win32.h"
+#include "common/base_window_win32.h"
 #include "common/modal_filter.h"
 #include "engine/input_hooks_win32.h"
 
 namespace calmirande {
 
 RECT modalChildFrame(HWND owner, DWORD style, int innerWidth, int innerHeight, bool centreOnOwner) noexcept {
-    RECT frame{0, 0, innerWidth, innerHeight};
-    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT around{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    RECT around = primaryScreen();
     if (centreOnOwner && owner) ::GetWindowRect(owner, &around);
-    const int x = around.left + (around.right - around.left - width) / 2;
-    const int y = around.top + (around.bottom - around.top - height) / 2;
-    return RECT{x, y, x + width, y + height};
+    return centredFrame(style, innerWidth, innerHeight, around);
 }
 
 void runModalLoop(HWND child, const bool& finished, bool dialogKeys) noexcept {
