@@ -294,6 +294,21 @@ void writeTimings(const InputHooks& hooks, const TrayController& tray) {
 #endif
 
 // COM for the process, from the first step to the last.
+// The shutdown wait's clock: GetTickCount, counted from the clock's creation
+// so that its wrap after 49 days never shows, and Sleep. (The C++ runtime's
+// steady clock follows the wall clock in this build.)
+class TickShutdownClock final : public ShutdownClock {
+public:
+    std::chrono::steady_clock::time_point now() override {
+        const DWORD elapsed = ::GetTickCount() - start_;
+        return std::chrono::steady_clock::time_point(std::chrono::milliseconds(elapsed));
+    }
+    void sleepFor(std::chrono::milliseconds duration) override { ::Sleep(static_cast<DWORD>(duration.count())); }
+
+private:
+    const DWORD start_ = ::GetTickCount();
+};
+
 class ComScope {
 public:
     ComScope() noexcept : ready_(SUCCEEDED(::CoInitialize(nullptr))) {}
@@ -393,7 +408,7 @@ int run(HINSTANCE instance) {
     // No expansion starts once the hooks are gone; the running ones read the
     // gate and the table, so they end before anything is released.
     hooks.uninstall();
-    SteadyShutdownClock clock;
+    TickShutdownClock clock;
     const bool drained = waitWhileBusy([&state] { return state.gate.workersRunning(); }, clock);
 #ifdef CALMIRANDE_INSTRUMENT
     writeTimings(hooks, tray);

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "lists/catalogue.h"
 
@@ -83,13 +82,6 @@ public:
     virtual ~ShutdownClock() = default;
     virtual std::chrono::steady_clock::time_point now() = 0;
     virtual void sleepFor(std::chrono::milliseconds duration) = 0;
-};
-
-// The real one: the steady clock and a sleep of the calling thread.
-class SteadyShutdownClock final : public ShutdownClock {
-public:
-    std::chrono::steady_clock::time_point now() override { return std::chrono::steady_clock::now(); }
-    void sleepFor(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
 };
 
 // Far longer than any replacement takes to type at the delivery's pace.

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <mutex>
-#include <thread>
 #include <utility>
 
+#include "common/sync.h"
+#include "common/thread_win32.h"
 #include "common/unique_handle_win32.h"
 
 namespace calmirande {
@@ -16,7 +16,7 @@ static_assert(sizeof(GUITHREADINFO) == (sizeof(void*) == 4 ? 48 : 72));
 namespace {
 
 // Written by the workers, read by the main thread at the end of a run.
-std::mutex timingsMutex;
+Mutex timingsMutex;
 std::vector<DeliveryTiming> timings;
 constexpr std::size_t kMaxTimings = 1024;
 
@@ -56,14 +56,14 @@ void recordDelivery(const ExpansionPlan& plan, std::int64_t start, std::int64_t 
     for (const PlannedMessage& message : plan.messages) {
         if (message.waitMs == CharacterWaitMs) timing.pacingFloorMs += CharacterWaitMs;
     }
-    const std::lock_guard lock(timingsMutex);
+    const LockGuard lock(timingsMutex);
     if (timings.size() < kMaxTimings) timings.push_back(timing);
 }
 
 }  // namespace
 
 std::vector<DeliveryTiming> deliveryTimings() {
-    const std::lock_guard lock(timingsMutex);
+    const LockGuard lock(timingsMutex);
     return timings;
 }
 
@@ -149,25 +149,22 @@ void deliverToForeground(const ExpansionPlan& plan) {
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           const std::atomic<std::uint32_t>& keyEvents) noexcept {
     gate.workerStarting();
-    try {
-        std::thread([completed = std::move(word), &tables, &gate, &keyEvents]() noexcept {
-            try {
-                const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
-                const TimerResolutionScope resolution;
-                Win32MessagePoster poster(&keyEvents, completed.keyEvent);
-                const std::int64_t start = nowMicros();
-                DeliveryOutcome outcome;
-                if (const auto plan = runExpansion(completed.word, completed.trigger, *table, gate, poster, &outcome)) {
-                    recordDelivery(*plan, start, poster.postingStarted(), outcome);
-                }
-            } catch (...) {
-                // Nothing to report to: an expansion that fails types nothing more.
+    const bool started = startDetachedThread([completed = std::move(word), &tables, &gate, &keyEvents]() noexcept {
+        try {
+            const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
+            const TimerResolutionScope resolution;
+            Win32MessagePoster poster(&keyEvents, completed.keyEvent);
+            const std::int64_t start = nowMicros();
+            DeliveryOutcome outcome;
+            if (const auto plan = runExpansion(completed.word, completed.trigger, *table, gate, poster, &outcome)) {
+                recordDelivery(*plan, start, poster.postingStarted(), outcome);
             }
-            gate.workerEnded();  // last: shutdown may release everything once it reads 0
-        }).detach();
-    } catch (...) {
-        gate.workerEnded();  // the thread never started
-    }
+        } catch (...) {
+            // Nothing to report to: an expansion that fails types nothing more.
+        }
+        gate.workerEnded();  // last: shutdown may release everything once it reads 0
+    });
+    if (!started) gate.workerEnded();  // the thread never started
 }
 
 }  // namespace calmirande

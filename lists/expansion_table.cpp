@@ -23,14 +23,14 @@ ExpansionTableSlot::ExpansionTableSlot() : current_(ExpansionTable::Builder{}.bu
 
 void ExpansionTableSlot::publish(std::shared_ptr<const ExpansionTable> table) {
     if (!table) table = ExpansionTable::Builder{}.build();
-    const std::lock_guard lock(mutex_);
+    const LockGuard lock(mutex_);
     current_.swap(table);
     // The old table, now in `table`, is released after the lock, by whoever
     // drops the last snapshot of it.
 }
 
 std::shared_ptr<const ExpansionTable> ExpansionTableSlot::snapshot() const {
-    const std::lock_guard lock(mutex_);
+    const LockGuard lock(mutex_);
     return current_;
 }
 

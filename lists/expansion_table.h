@@ -7,11 +7,12 @@
 // worker takes one snapshot when it starts and reads only that, so a reload
 // never shows a worker a half-built table and never frees one in use.
 
-#include <mutex>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "common/sync.h"
 
 namespace calmirande {
 
@@ -56,7 +57,7 @@ private:
     // Held only to copy or swap the pointer. (libstdc++ 12's
     // atomic<shared_ptr> reads the pointer outside its lock; a plain mutex is
     // as cheap here and plainly right.)
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::shared_ptr<const ExpansionTable> current_;
 };
 
