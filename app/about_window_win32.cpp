@@ -89,7 +89,7 @@ void AboutWindow::fill(HFONT titleBold, HFONT smallBold) noexcept {
 
         const std::wstring quit = toWide(messages::AboutQuit);
         const HWND quitButton =
-            ::CreateWindowExW(0, WC_BUTTONW, quit.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 160,
+            ::CreateWindowExW(0, WC_BUTTONW, quit.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 160,
                               295, 80, 20, hwnd(), controlId(about_control::Quit), instance, nullptr);
         setFont(quitButton, dialogFont);
 
@@ -188,6 +188,16 @@ void AboutWindow::hide() noexcept {
     if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
 }
 
+bool AboutWindow::takesDialogKey(MSG& message) noexcept {
+    if (!hwnd() || !::IsWindowVisible(hwnd())) return false;
+    if (message.hwnd != hwnd() && !::IsChild(hwnd(), message.hwnd)) return false;
+    if (message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
+        hide();
+        return true;
+    }
+    return ::IsDialogMessageW(hwnd(), &message) != FALSE;
+}
+
 void AboutWindow::drawLink(const DRAWITEMSTRUCT& draw) const noexcept {
     const Link& link = draw.hwndItem == webSite_.control ? webSite_ : email_;
     RECT area = draw.rcItem;
@@ -271,6 +281,18 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
             }
             break;
         }
+        case WM_ACTIVATE:
+            // As a dialog does: the focus leaves with the window and comes
+            // back to the same control, the tabs the first time.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = ::GetFocus();
+                if (focus && ::IsChild(hwnd(), focus)) lastFocus_ = focus;
+            } else if (!lastFocus_ || !::IsWindow(lastFocus_) || !::IsWindowVisible(lastFocus_)) {
+                if (tabs_) ::SetFocus(tabs_);
+            } else {
+                ::SetFocus(lastFocus_);
+            }
+            return 0;
         case WM_CLOSE:
             hide();  // the program keeps running
             return 0;

@@ -64,6 +64,11 @@ public:
     void show() noexcept;
     void hide() noexcept;
 
+    // The keys of a dialog, for a message of the loop: Enter and Escape hide
+    // the window as its "Quitter" does, wherever its focus is; Tab moves the
+    // focus. True when the message was taken.
+    bool takesDialogKey(MSG& message) noexcept;
+
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
@@ -87,6 +92,7 @@ private:
     void drawLink(const DRAWITEMSTRUCT& draw) const noexcept;
 
     HWND tabs_ = nullptr;  // children of this window, destroyed with it
+    HWND lastFocus_ = nullptr;  // given back when the window is activated again
     // Made when the Licence tab is first shown: the rich-edit library is
     // loaded only by those who read it.
     HWND licenceField_ = nullptr;

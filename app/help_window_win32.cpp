@@ -37,6 +37,15 @@ bool HelpWindow::open(HINSTANCE instance) noexcept {
                                  helpDocument());
     ::ShowWindow(hwnd(), SW_SHOWNORMAL);
     ::UpdateWindow(hwnd());
+    // The keys and the wheel scroll the text from the start.
+    if (field_) ::SetFocus(field_);
+    return true;
+}
+
+bool HelpWindow::takesDialogKey(const MSG& message) noexcept {
+    if (!isOpen() || message.message != WM_KEYDOWN || message.wParam != VK_ESCAPE) return false;
+    if (message.hwnd != hwnd() && !::IsChild(hwnd(), message.hwnd)) return false;
+    ::DestroyWindow(hwnd());
     return true;
 }
 
@@ -49,6 +58,10 @@ LRESULT HelpWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
                 const int height = std::max(0, static_cast<int>(HIWORD(lParam)) - 2 * Margin);
                 ::MoveWindow(field_, Margin, Margin, width, height, TRUE);
             }
+            return 0;
+        case WM_SETFOCUS:
+            // Activated again: the focus goes back into the text.
+            if (field_) ::SetFocus(field_);
             return 0;
         case WM_CLOSE:
             ::DestroyWindow(hwnd());

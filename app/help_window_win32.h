@@ -22,6 +22,10 @@ public:
     // be made, which the caller leaves at that.
     bool open(HINSTANCE instance) noexcept;
 
+    // Escape closes the window, wherever its focus is. True when the
+    // message of the loop was taken.
+    bool takesDialogKey(const MSG& message) noexcept;
+
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:

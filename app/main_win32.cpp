@@ -256,8 +256,10 @@ WindowsVersionQuery queryWindowsVersion() noexcept {
 // The program's loop. The hooks are called inside its PeekMessage (the
 // system delivers them like sent messages), and what they leave runs right
 // after it returns, without a message of their own to wake the loop.
-// The editor's controls take Tab and the dialog keys while it shows.
-void runMessageLoop(InputHooks& hooks, const AppState& state, EditorWindow& editor) {
+// The editor's controls take Tab and the dialog keys while it shows; About
+// and Help take theirs.
+void runMessageLoop(InputHooks& hooks, const AppState& state, EditorWindow& editor, AboutWindow& about,
+                    HelpWindow& help) {
     MSG message;
     while (!state.quitRequested) {
         hooks.setLoopRunsFollowUpNext(true);
@@ -269,7 +271,7 @@ void runMessageLoop(InputHooks& hooks, const AppState& state, EditorWindow& edit
             continue;
         }
         if (message.message == WM_QUIT) return;
-        if (editor.takesDialogKey(message)) continue;
+        if (editor.takesDialogKey(message) || about.takesDialogKey(message) || help.takesDialogKey(message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -403,7 +405,7 @@ int run(HINSTANCE instance) {
     }
 
     // "Quitter" may have been chosen while the guidance was shown.
-    if (!state.quitRequested) runMessageLoop(hooks, state, editor);
+    if (!state.quitRequested) runMessageLoop(hooks, state, editor, about, help);
 
     // No expansion starts once the hooks are gone; the running ones read the
     // gate and the table, so they end before anything is released.

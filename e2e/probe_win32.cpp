@@ -1005,6 +1005,28 @@ HWND controlWithId(HWND top, int id) {
     return findDescendant(top, [](HWND hwnd, int wanted) { return GetDlgCtrlID(hwnd) == wanted; }, id);
 }
 
+// The first line a rich-text or edit field shows, and its scroll bar's place.
+int runScroll(const Options& options) {
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    HWND field = nullptr;
+    if (options.get(L"id")) {
+        field = controlWithId(top, static_cast<int>(options.number(L"id", 0)));
+    } else {
+        for (const auto& [hwnd, depth] : descendantsOf(top)) {
+            if (isRichEdit(hwnd)) {
+                field = hwnd;
+                break;
+            }
+        }
+    }
+    if (field == nullptr) return ExitNoWindow;
+    const LRESULT first = SendMessageW(field, EM_GETFIRSTVISIBLELINE, 0, 0);
+    printLine(L"first_line " + std::to_wstring(first) + L"\nscroll_pos " +
+              std::to_wstring(GetScrollPos(field, SB_VERT)));
+    return ExitOk;
+}
+
 int runClick(const Options& options) {
     if (!options.get(L"id")) return ExitUsage;
     const HWND top = findTopLevel(options);
@@ -1229,7 +1251,8 @@ int usage() {
         L"       calmirande_e2e_probe activate --class C\n"
         L"       calmirande_e2e_probe count --class C\n"
         L"       calmirande_e2e_probe message-box --title T [--out FILE] [--answer ok|yes|no]\n"
-        L"       calmirande_e2e_probe memory --class C");
+        L"       calmirande_e2e_probe memory --class C\n"
+        L"       calmirande_e2e_probe scroll --class C [--id N]");
     return ExitUsage;
 }
 
@@ -1268,6 +1291,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"count") rc = runCount(options);
         else if (command == L"message-box") rc = runMessageBox(options);
         else if (command == L"memory") rc = runMemory(options);
+        else if (command == L"scroll") rc = runScroll(options);
         else return usage();
         if (rc == ExitUsage) return usage();
         return rc;

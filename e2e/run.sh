@@ -289,6 +289,10 @@ selected shell && shell_cases
 source "$HERE/editor.sh"
 selected editor && editor_cases
 
+# The keyboard in About, Help and Editeur.
+source "$HERE/windows.sh"
+selected windows && windows_cases
+
 RUN_SECONDS=$(awk -v a="$RUN_START" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')
 echo "e2e: wineboot ${E2E_WINEBOOT_SECONDS}s, whole run ${RUN_SECONDS}s; artefacts in $ARTIFACTS"
 if ((FAILED)); then

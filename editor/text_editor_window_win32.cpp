@@ -93,6 +93,7 @@ public:
                                    instance, nullptr);
         if (!field_) return false;
         if (font) ::SendMessageW(field_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        fieldKeys_.emplace(field_, &TextEditorWindow::fieldProcedure, this);
         layOut();
         ::EnableWindow(owner, FALSE);
         ::ShowWindow(hwnd(), SW_SHOW);
@@ -135,6 +136,20 @@ public:
     }
 
 private:
+    // Escape in the text closes the window as its close box does; the edit
+    // control itself ignores it outside a dialog.
+    static LRESULT CALLBACK fieldProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        TextEditorWindow* self = ControlSubclass::ownerOf<TextEditorWindow>(control);
+        if (self && wParam == VK_ESCAPE) {
+            if (message == WM_KEYDOWN) {
+                ::PostMessageW(self->hwnd(), WM_CLOSE, 0, 0);
+                return 0;
+            }
+            if (message == WM_CHAR) return 0;  // its character, which would beep
+        }
+        return ControlSubclass::callPrevious(control, message, wParam, lParam);
+    }
+
     std::wstring text() const { return windowText(field_); }
 
     void layOut() noexcept {
@@ -197,6 +212,7 @@ private:
 
     std::wstring start_;
     HWND field_ = nullptr;  // we don't own it: this window does
+    std::optional<ControlSubclass> fieldKeys_;
     TextEditorMenuRules rules_;
     bool finished_ = false;
     std::optional<std::wstring> result_;
