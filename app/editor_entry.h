@@ -20,9 +20,13 @@ public:
     // Tray item "Editer les Abréviations": the expansion is suspended already,
     // and leaving the editor brings it back when the user's switch is on.
     virtual void openFromTray() = 0;
-    // Tray item "Quitter": rows changed since their load are saved. False
-    // (the failure told) when they could not be: the program goes on.
+    // Tray item "Quitter": rows changed since their load are saved. When
+    // they cannot be, the user is asked whether to quit without saving;
+    // false when they answer No: the program goes on.
     virtual bool saveBeforeQuit() = 0;
+    // The session ends: changed rows are saved, or set aside when they cannot
+    // be, without a question.
+    virtual void saveForSessionEnd() noexcept = 0;
     // A question or a modal child of the editor is up: the tray menu waits.
     virtual bool busy() const = 0;
 };

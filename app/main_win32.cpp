@@ -18,6 +18,8 @@
 #include "app/editor_entry.h"
 #include "app/help_window_win32.h"
 #include "app/message_box_win32.h"
+#include "app/preferences.h"
+#include "app/session_end.h"
 #include "app/shell_decisions.h"
 #include "app/shell_fonts_win32.h"
 #include "app/startup.h"
@@ -133,6 +135,10 @@ public:
                 if (LOWORD(lParam) == WM_RBUTTONDOWN && !editor_.busy()) showTrayMenu(about_.hwnd(), hmenu_.get());
                 return 0;
             }
+            if (message == WM_QUERYENDSESSION || message == WM_ENDSESSION) {
+                return onSessionEnd(message == WM_QUERYENDSESSION ? SessionMessage::QueryEnd : SessionMessage::End,
+                                    wParam != FALSE);
+            }
             if (message == WM_COMMAND && lParam == 0) {
                 // The About window's own controls carry their handle: this is the menu.
                 runCommand(LOWORD(wParam));
@@ -146,6 +152,21 @@ public:
     }
 
 private:
+    // Sent, so it may come inside a question or a modal child of the editor:
+    // what it saves and ends never asks anything.
+    LRESULT onSessionEnd(SessionMessage message, bool ending) {
+        const SessionEndSteps steps = sessionEndSteps(message, ending);
+        if (steps.save) {
+            editor_.saveForSessionEnd();
+            savePreferences(files_, state_.activeListFile, state_.writingAidEnabled);
+        }
+        if (steps.quit) {
+            runTrayCommand(state_, menu_, files_, tray_command::Quit, help_.isOpen(), [](std::u16string_view) {});
+            ::PostQuitMessage(0);
+        }
+        return message == SessionMessage::QueryEnd ? (steps.mayEnd ? TRUE : FALSE) : 0;
+    }
+
     void runCommand(std::uint32_t id) {
         // The editor's unsaved rows first; a failed save keeps the program running.
         if (id == tray_command::Quit && !editor_.saveBeforeQuit()) return;

@@ -27,6 +27,10 @@ UniqueMenu createTrayMenu(const TrayMenu& model) noexcept {
     return menu;
 }
 
+// The Windows 2000 layout (with hbmpItem), which every later Windows takes;
+// MIIM_STRING needs it.
+static_assert(sizeof(MENUITEMINFOW) == (sizeof(void*) == 4 ? 48 : 80));
+
 void updateTrayMenu(HMENU menu, const TrayMenu& model) noexcept {
     if (!menu) return;
     try {

@@ -24,6 +24,10 @@ inline constexpr std::u16string_view SaveFailed = u"Impossible d'enregistrer les
 inline constexpr std::u16string_view SaveFailedEnd =
     u"ou bien il n'y a pas l'espace nécessaire pour créer ce fichier, libérer de l'espace !";
 
+// After a failed save that stops the user, in the same box.
+inline constexpr std::u16string_view GoOnWithoutSaving = u"Souhaitez vous quand même continuer sans enregistrer !";
+inline constexpr std::u16string_view UnsavedRowsCopiedTo = u"Vos Abréviations seront copiées dans le fichier: ";
+
 inline constexpr std::u16string_view CannotCreateListsFolder =
     u"Impossible de créer le dossier 'Listes', le programme va se terminer\rVérifier l'espace disponible !";
 inline constexpr std::u16string_view CannotCreatePreferences =

@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
-# The newcomer's demo: the program itself (calmirande.exe, x86_64 build)
-# runs under Wine with a sample list, Wine's notepad has the focus, and
+# The newcomer's demo: the program itself (calmirande.exe) runs under Wine
+# with a sample list, Wine's notepad has the focus, and
 # xdotool types "bjr" and a Space as a user would. The program's keyboard
 # hook captures the word, its writing-aid strip shows the abbreviation, and
 # its worker replaces the word by the text of the list.
 #
-#   e2e/demo.sh BUILD_DIR     (BUILD_DIR: the x86_64 cross build tree)
+#   e2e/demo.sh BUILD_DIR [EXE]   (BUILD_DIR: a cross build tree with the
+#                                  probe; EXE: the program, BUILD_DIR's own
+#                                  by default. An i686 tree runs under
+#                                  32-bit Wine, an x86_64 one under wine64.)
 set -euo pipefail
 
-if [[ $# -ne 1 ]]; then
-    echo "usage: $0 BUILD_DIR" >&2
+if [[ $# -lt 1 || $# -gt 2 ]]; then
+    echo "usage: $0 BUILD_DIR [EXE]" >&2
     exit 64
 fi
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD_DIR=$(realpath "$1")
+PROGRAM_EXE=$(realpath "${2:-$BUILD_DIR/calmirande.exe}")
 ARTIFACTS="$BUILD_DIR/e2e-artifacts"
 mkdir -p "$ARTIFACTS"
+case $(file -b "$PROGRAM_EXE") in
+    "PE32 executable"*) export E2E_WINE_ARCH=win32 ;;
+    *) export E2E_WINE_ARCH=win64 ;;
+esac
+echo "The program: $PROGRAM_EXE ($(file -b "$PROGRAM_EXE" | cut -d, -f1)), under $E2E_WINE_ARCH Wine"
 
 source "$HERE/wine_env.sh"
 source "$HERE/helpers.sh"
@@ -48,7 +57,7 @@ e2e_start_notepad
 e2e_clear_notepad
 
 echo "Starting calmirande.exe in $WORKDIR..."
-cp "$BUILD_DIR/calmirande.exe" "$WORKDIR/"
+cp "$PROGRAM_EXE" "$WORKDIR/calmirande.exe"
 (cd "$WORKDIR" && exec "$WINE" calmirande.exe) >"$E2E_TMP/program.log" 2>&1 &
 PROGRAM_PID=$!
 e2e_wait_for 30 "the program's window" e2e_window_exists CalmirandeAbout

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the Wine end-to-end tests need on a fresh Debian 12 machine
-# (CI included): 64-bit Wine, a virtual X server, xdotool, xdpyinfo and
+# (CI included): 64-bit Wine (32-bit Wine comes from scripts/setup.sh), a virtual X server, xdotool, xdpyinfo and
 # ImageMagick's import for screenshots, setxkbmap for the French layout
 # cases. Does nothing when all are present.
 set -euo pipefail
@@ -12,7 +12,7 @@ command -v xdotool >/dev/null || need+=(xdotool)
 command -v xdpyinfo >/dev/null || need+=(x11-utils)
 command -v import >/dev/null || need+=(imagemagick)
 command -v setxkbmap >/dev/null || need+=(x11-xkb-utils)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
+command -v x86_64-w64-mingw32-g++-win32 >/dev/null || need+=(g++-mingw-w64-x86-64-win32)
 
 if ((${#need[@]} == 0)); then
     exit 0

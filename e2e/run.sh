@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# End-to-end tests under Wine: the real list loading, planning and delivery
-# code (through calmirande_e2e_probe.exe, x86_64 build) against Wine's
-# notepad and against a recording window.
+# End-to-end tests under Wine: the real program, and the real list loading,
+# planning and delivery code (through calmirande_e2e_probe.exe), against
+# Wine's notepad, a key pad and a recording window.
 #
-#   e2e/run.sh BUILD_DIR      (BUILD_DIR: the x86_64 cross build tree)
+#   e2e/run.sh BUILD_DIR      (BUILD_DIR: a cross build tree, i686 or x86_64)
+#
+# An i686 tree (the product's architecture) runs under 32-bit Wine in a
+# 32-bit prefix, an x86_64 tree under wine64. E2E_PRODUCT_EXE names the
+# program that the shell and editor cases start (default: BUILD_DIR's own),
+# so that they can run the shipped exe while the program cases, which read
+# the timings of an instrumented build, run BUILD_DIR's.
 #
 # Prints PASS/FAIL per case and a closing "N passed, N failed" line; exits
 # non-zero on any failure. Artefacts (plans, recorded sequences, notepad
@@ -22,6 +28,18 @@ RUN_START=$EPOCHREALTIME
 # Nothing to do when everything is there; on a fresh machine this brings
 # what the CI setup may lack (setxkbmap for the French layout cases).
 "$HERE/install_deps.sh"
+case $(file -b "$BUILD_DIR/calmirande.exe" 2>/dev/null) in
+    "PE32 executable"*) E2E_WINE_ARCH=win32 ;;
+    "PE32+ executable"*) E2E_WINE_ARCH=win64 ;;
+    *) echo "e2e: $BUILD_DIR/calmirande.exe is missing or no Windows program" >&2; exit 2 ;;
+esac
+if [[ $E2E_WINE_ARCH == win32 && $("$HERE/../scripts/wine_arch.sh" 2>/dev/null) != win32 ]]; then
+    echo "e2e: $BUILD_DIR holds the i686 build, and this machine cannot run 32-bit Wine; run the x86_64 build instead" >&2
+    exit 2
+fi
+export E2E_WINE_ARCH
+PRODUCT_EXE=$(realpath "${E2E_PRODUCT_EXE:-$BUILD_DIR/calmirande.exe}")
+echo "e2e: $(file -b "$BUILD_DIR/calmirande.exe" | cut -d, -f1) under $E2E_WINE_ARCH Wine; shell and editor cases run $PRODUCT_EXE ($(file -b "$PRODUCT_EXE" | cut -d, -f1))"
 source "$HERE/wine_env.sh"
 source "$HERE/helpers.sh"
 PROBE=$(e2e_find_probe "$BUILD_DIR")
@@ -249,7 +267,7 @@ NOTEPAD_T0=$EPOCHREALTIME
 e2e_start_notepad
 e2e_log "notepad ready in $(awk -v a="$NOTEPAD_T0" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')s"
 
-# E2E_ONLY="probe program shell editor" (any of them) runs only those groups
+# E2E_ONLY="probe program shell smoke editor" (any of them) runs only those groups
 # of cases (and what they need); unset, all of them.
 selected() { [[ -z ${E2E_ONLY:-} || " $E2E_ONLY " == *" $1 "* ]]; }
 if selected probe; then
@@ -283,11 +301,25 @@ selected program && program_cases
 
 # The program from its tray: first start, second instance, About, Help, menu.
 source "$HERE/shell.sh"
+# From here on, the program as shipped (E2E_PRODUCT_EXE).
+INSTRUMENTED_EXE=$PROGRAM_EXE
+PROGRAM_EXE=$PRODUCT_EXE
 selected shell && shell_cases
+# A short run of the program: it starts with a list, expands in notepad and
+# quits (the second build's smoke run).
+if selected smoke; then
+    PROGRAM_TARGET=notepad
+    e2e_focus_notepad || true
+    shell_old_windows_case smoke ''
+fi
 
 # The abbreviation editor, as a user drives it.
 source "$HERE/editor.sh"
 selected editor && editor_cases
+
+# The user's lists kept: other tools' encodings, backups, no trap, session end.
+source "$HERE/lists.sh"
+selected lists && lists_cases
 
 # The keyboard in About, Help and Editeur.
 source "$HERE/windows.sh"

@@ -270,9 +270,11 @@ shell_about_case() {
         fi
     done
     shell_screenshot "$ABOUT_CLASS" "$ARTIFACTS/about-informations.png" || true
-    # The licence's rich-text field is made when its tab is first shown.
-    if tree_has "$tree" ' RichEdit[0-9A-Za-z]* 330 '; then
-        fail "$name" "the licence field exists before its tab was shown"
+    # The licence is there from the start, on its hidden page, for readers
+    # from outside the program too.
+    if ! tree_has "$tree" ' RichEdit[0-9A-Za-z]* 330 0 ' || ! shell_rich "$ABOUT_CLASS" "$licence" ||
+        ! grep -q 'Licence de Calmirande' "$licence"; then
+        fail "$name" "the licence text is not there before its tab is shown"
         return
     fi
     # The Licence tab, then hidden with the close box and shown again.
@@ -604,12 +606,13 @@ shell_memory_figures() {
 
 shell_report_figures() {
     local timings file exe
-    for timings in "$ARTIFACTS/calmirande-timings-shell.txt" "$ARTIFACTS/calmirande-timings-first-start.txt"; do
+    for timings in "$ARTIFACTS/calmirande-timings-shell.txt" "$ARTIFACTS/calmirande-timings-first-start.txt" \
+        "$ARTIFACTS/calmirande-timings.txt"; do
         [[ -s $timings ]] || continue
         SHELL_FIGURES+=("$(awk -v f="$(basename "$timings")" '$1 == "tray_icon_ms" { ms = $2 } $1 == "tray_icon_shown" { shown = $2 }
             END { printf "tray icon added %s ms after the process started (%s, shown %s)", ms, f, shown }' "$timings")")
     done
-    for exe in "${E2E_I686_EXE:-$BUILD_DIR/../win32/calmirande.exe}" "$PROGRAM_EXE"; do
+    for exe in $(printf '%s\n' "${E2E_I686_EXE:-$BUILD_DIR/../win32/calmirande.exe}" "$PROGRAM_EXE" "${INSTRUMENTED_EXE:-}" | xargs -r realpath 2>/dev/null | sort -u); do
         [[ -f $exe ]] && SHELL_FIGURES+=("$(file -b "$exe" | cut -d, -f1): $(stat -c %s "$exe") bytes ($exe)")
     done
     printf '%s\n' "${SHELL_FIGURES[@]}" | tee "$ARTIFACTS/shell-figures.txt" | sed 's/^/  figure: /'
@@ -709,18 +712,59 @@ shell_version_case() {
         shell_windows_version ''
         return
     fi
-    shell_windows_version win2k
-    if ! program_start "$dir" || ! e2e_wait_for 15 "the guidance box" shell_box_shown Calmirande; then
-        fail "$name" "Windows 2000 was refused"
-        program_stop || true
-        shell_windows_version ''
-        return
-    fi
-    shell_answer Calmirande || true
-    program_stop || true
     shell_windows_version ''
+    shell_old_windows_case shell-windows-2000 win2k
+    shell_old_windows_case shell-windows-xp winxp
     shell_focus_notepad || true
     pass "$name"
+}
+
+# shell_system_version VERSION: the Windows version that Wine reports to
+# every program of the prefix (notepad and the probe too), or its default
+# when empty.
+shell_system_version() {
+    if [[ -n $1 ]]; then
+        "$WINE" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null 2>&1
+    else
+        "$WINE" reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
+    fi
+}
+
+shell_reported_version() {
+    { "$WINE" cmd /c ver 2>/dev/null || true; } | tr -d '\r' | { grep -o 'Windows [0-9][0-9.]*' || true; } | head -1
+}
+
+# shell_old_windows_case NAME VERSION: the whole prefix claims to be Windows
+# 2000 (win2k) or XP (winxp), or is left as it is (VERSION empty); the
+# program starts with a list and expands in notepad, then quits and writes
+# its preferences.
+shell_old_windows_case() {
+    local name=$1 version=$2 dir="$E2E_TMP/$1" reported
+    rm -rf "$dir"
+    e2e_write_list "$dir" Ancien.dat $'bjr\tBonjour<R>Paul'
+    printf '\xEF\xBB\xBFAncien.dat\r\n0' >"$dir/Preferences.txt"
+    shell_system_version "$version"
+    reported=$(shell_reported_version)
+    e2e_log "$name: Wine reports ${reported:-no version}"
+    if ! program_start "$dir"; then
+        fail "$name" "the program did not start on $version ($reported)"
+        program_stop >/dev/null 2>&1 || true
+        shell_system_version ''
+        return
+    fi
+    if ! shell_expands "$name" $'Bonjour\r\nPaul ' 'bjr '; then
+        fail "$name" "no expansion on $version ($reported): notepad holds $(od -An -c "$E2E_TMP/notepad.txt" 2>/dev/null | tr -s ' ' | head -c 200)"
+        program_stop >/dev/null 2>&1 || true
+        shell_system_version ''
+        return
+    fi
+    program_stop >/dev/null 2>&1 || true
+    shell_system_version ''
+    if [[ $(head -n 1 "$dir/Preferences.txt" | sed '1s/^\xEF\xBB\xBF//; s/\r$//') != Ancien.dat ]]; then
+        fail "$name" "the preferences were not written back on $version"
+        return
+    fi
+    pass "$name ($reported)"
 }
 
 shell_icon_present() { e2e_probe tray-icon --class "$ABOUT_CLASS" >/dev/null 2>&1; }
@@ -760,7 +804,7 @@ shell_taskbar_created_case() {
 
 shell_cases() {
     if [[ ! -f "$PROGRAM_EXE" ]]; then
-        fail shell-start "$PROGRAM_EXE is missing (scripts/build.sh win64)"
+        fail shell-start "$PROGRAM_EXE is missing (scripts/build.sh win32)"
         return
     fi
     PROGRAM_TARGET=notepad

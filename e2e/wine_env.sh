@@ -11,14 +11,23 @@ if [[ -n "${E2E_ENV_READY:-}" ]]; then
     return 0
 fi
 
-E2E_WINE_LOADER=${E2E_WINE_LOADER:-/usr/lib/wine/wine64}
+# E2E_WINE_ARCH=win32 runs 32-bit Wine in a 32-bit prefix (the i686 build,
+# the product); win64 (the default) runs wine64 (the x86_64 build).
+E2E_WINE_ARCH=${E2E_WINE_ARCH:-win64}
+if [[ $E2E_WINE_ARCH == win32 ]]; then
+    E2E_WINE_LOADER=${E2E_WINE_LOADER:-/usr/lib/wine/wine}
+    export WINEARCH=win32
+else
+    E2E_WINE_LOADER=${E2E_WINE_LOADER:-/usr/lib/wine/wine64}
+    unset WINEARCH
+fi
 E2E_WINESERVER=${E2E_WINESERVER:-/usr/lib/wine/wineserver}
 
 e2e_log() { printf '[e2e] %s\n' "$*" >&2; }
 
 e2e_require_tools() {
     local missing=()
-    [[ -x "$E2E_WINE_LOADER" ]] || missing+=(wine64)
+    [[ -x "$E2E_WINE_LOADER" ]] || missing+=("$([[ $E2E_WINE_ARCH == win32 ]] && echo wine32:i386 || echo wine64)")
     command -v Xvfb >/dev/null || missing+=(xvfb)
     command -v xdotool >/dev/null || missing+=(xdotool)
     command -v xdpyinfo >/dev/null || missing+=(x11-utils)
@@ -111,7 +120,7 @@ e2e_start_wine() {
         e2e_log "wineboot failed"; cat "$E2E_TMP/wineboot.log" >&2; return 1; }
     E2E_WINEBOOT_SECONDS=$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.1f", b-a}')
     export E2E_WINEBOOT_SECONDS
-    e2e_log "wine prefix ready in ${E2E_WINEBOOT_SECONDS}s ($WINEPREFIX)"
+    e2e_log "wine prefix ready in ${E2E_WINEBOOT_SECONDS}s ($WINEPREFIX, $E2E_WINE_ARCH: $("$WINE" --version 2>/dev/null))"
 }
 
 e2e_require_tools

@@ -102,11 +102,39 @@ std::optional<std::size_t> EditorModel::entryOfFile(std::u16string_view fileName
     return std::nullopt;
 }
 
-OperationResult EditorModel::saveShownRows(FileStore& files) {
-    // A list that failed to load shows no rows of its file: writing them
-    // would empty the file. It becomes the user's once a row is edited.
-    if (!shownListFile_ || !shownListLoaded_) return {true, {}};
-    OperationResult saved = saveList(files, *shownListFile_, rows_);
+OperationResult EditorModel::saveShownRows(FileStore& files, Redraw& redraw) {
+    if (!shownListFile_) return {true, {}};
+    const std::u16string& fileName = *shownListFile_;
+    if (!rowsChanged_) {
+        // Unchanged rows are written only when their file vanished behind
+        // our back: they are then the last copy of the list.
+        if (!shownListLoaded_ || rows_.empty() || files.exists(listPath(fileName))) return {true, {}};
+    } else if (!shownListLoaded_) {
+        // Rows added to a list that could not be read: its own rows come
+        // first once it can be; what cannot be read is never written over.
+        const ListFileContent current = readListFile(files, fileName);
+        if (current.state == ListFileState::Unreadable) return {false, saveFailedMessage(fileName)};
+        if (current.state == ListFileState::Read) {
+            AbbreviationList joined = parseListForEditing(current.bytes);
+            for (const Abbreviation& row : rows_) {
+                const auto same = std::find_if(joined.begin(), joined.end(),
+                                               [&](const Abbreviation& other) { return other.key == row.key; });
+                if (same != joined.end()) {
+                    same->storedText = row.storedText;
+                } else if (joined.size() < MaxEntriesPerList) {
+                    joined.push_back(row);
+                } else {
+                    return {false, saveFailedMessage(fileName)};
+                }
+            }
+            rows_ = std::move(joined);
+            selectedRow_.reset();
+            updateRecordsCounter();
+            redraw.rows = redraw.selection = redraw.recordsCounter = true;
+        }
+        shownListLoaded_ = true;
+    }
+    OperationResult saved = saveList(files, fileName, rows_);
     if (saved.succeeded) rowsChanged_ = false;
     return saved;
 }
@@ -133,10 +161,7 @@ void EditorModel::emptyFields() {
     replacementField_.clear();
 }
 
-void EditorModel::markEdited() {
-    shownListLoaded_ = true;
-    rowsChanged_ = true;
-}
+void EditorModel::markEdited() { rowsChanged_ = true; }
 
 void EditorModel::sortAfterEdit() {
     sortListing(rows_, 0, true, selectedRow_);
@@ -149,13 +174,12 @@ bool EditorModel::keyExists(std::u16string_view key) const {
 
 EditorOutcome EditorModel::showChosenList(FileStore& files, std::u16string_view fileName) {
     EditorOutcome outcome;
-    if (rowsChanged_) {
-        const OperationResult saved = saveShownRows(files);
-        if (!saved.succeeded) {
-            outcome.message = info(saved.message);
-            outcome.succeeded = false;
-            return outcome;
-        }
+    const OperationResult saved = saveShownRows(files, outcome.redraw);
+    if (!saved.succeeded) {
+        outcome.message = info(saved.message);
+        outcome.succeeded = false;
+        outcome.saveFailed = true;
+        return outcome;
     }
     const std::optional<std::size_t> entry = entryOfFile(fileName);
     if (!entry) return outcome;
@@ -167,13 +191,34 @@ EditorOutcome EditorModel::showChosenList(FileStore& files, std::u16string_view 
 
 EditorOutcome EditorModel::saveBeforeQuit(FileStore& files) {
     EditorOutcome outcome;
-    if (!rowsChanged_) return outcome;
-    const OperationResult saved = saveShownRows(files);
+    const OperationResult saved = saveShownRows(files, outcome.redraw);
     if (!saved.succeeded) {
         outcome.message = info(saved.message);
         outcome.succeeded = false;
+        outcome.saveFailed = true;
     }
     return outcome;
+}
+
+bool EditorModel::saveForSessionEnd(FileStore& files) {
+    Redraw ignored;
+    if (saveShownRows(files, ignored).succeeded) return true;
+    setUnsavedRowsAside(files);
+    return false;
+}
+
+Message EditorModel::goOnWithoutSavingQuestion(std::u16string_view failure) const {
+    std::u16string text(failure);
+    text.append(u"\r\r").append(messages::GoOnWithoutSaving);
+    if (shownListFile_) text.append(1, u'\r').append(messages::UnsavedRowsCopiedTo).append(unsavedRowsPath(*shownListFile_));
+    return question(std::move(text));
+}
+
+void EditorModel::setUnsavedRowsAside(FileStore& files) {
+    if (!shownListFile_) return;
+    // Nothing more can be done for them when even this fails: the user chose to go on.
+    setAsideUnsavedRows(files, *shownListFile_, rows_);
+    rowsChanged_ = false;
 }
 
 EditorOutcome EditorModel::openEditor() {
@@ -197,13 +242,14 @@ EditorOutcome EditorModel::switchEditedList(FileStore& files, std::optional<std:
         return outcome;
     }
     // The rows go back to the list they came from, whichever entry is now selected.
-    const OperationResult saved = saveShownRows(files);
+    const OperationResult saved = saveShownRows(files, outcome.redraw);
     if (!saved.succeeded) {
         // Loading the other list would drop the only copy of these rows.
         selectorSelection_ = shownListFile_ ? entryOfFile(*shownListFile_) : std::nullopt;
         outcome.redraw.selector = true;
         outcome.message = info(saved.message);
         outcome.succeeded = false;
+        outcome.saveFailed = true;
         return outcome;
     }
     selectorSelection_ = selection;
@@ -385,10 +431,11 @@ EditorOutcome EditorModel::createList(FileStore& files, std::u16string_view list
     }
     // The shown rows are saved before anything else: when that fails they
     // stay shown, and no list is created.
-    const OperationResult saved = saveShownRows(files);
+    const OperationResult saved = saveShownRows(files, outcome.redraw);
     if (!saved.succeeded) {
         outcome.message = info(saved.message);
         outcome.succeeded = false;
+        outcome.saveFailed = true;
         return outcome;
     }
     std::u16string fileName = newListFileName(listName);
@@ -465,10 +512,13 @@ LeaveOutcome EditorModel::leaveEditor(FileStore& files, Answer answer, std::int3
         return outcome;
     }
     // As after "No" when the rows cannot be saved: the editor stays open with
-    // them, and neither the preferences nor the active list change.
-    const OperationResult saved = saveShownRows(files);
+    // them, and neither the preferences nor the active list change. The
+    // window then asks whether to go on without saving.
+    Redraw redraw;
+    const OperationResult saved = saveShownRows(files, redraw);
     if (!saved.succeeded) {
         outcome.message = info(saved.message);
+        outcome.saveFailed = true;
         return outcome;
     }
     const ListEntry& entry = entries_[*selectorSelection_];

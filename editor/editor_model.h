@@ -68,6 +68,8 @@ struct EditorOutcome {
     bool catalogueChanged = false;     // the shell takes catalogueFileNames() again
     // False when a save failed and the operation stopped with every row kept.
     bool succeeded = true;
+    // The failure was the shown rows' save: going on without it is the user's call.
+    bool saveFailed = false;
 };
 
 enum class Answer { No, Yes };
@@ -75,6 +77,7 @@ enum class Answer { No, Yes };
 // What follows a "Quitter" for the rest of the program.
 struct LeaveOutcome {
     std::optional<Message> message;  // a failed save or load of the active list
+    bool saveFailed = false;         // the editor stays: the rows could not be saved
     bool hideWindow = false;
     // Set when the active list changes: its file (empty for none) and its
     // place in the catalogue (-1 for none). The preferences already say so.
@@ -112,10 +115,13 @@ public:
     std::optional<std::size_t> selectorSelection() const { return selectorSelection_; }
     // The file whose rows the listing holds, or nothing.
     const std::optional<std::u16string>& shownListFile() const { return shownListFile_; }
-    // False after a failed load: those rows are not the file's and are not
-    // written back until the user adds, modifies or deletes a row.
+    // False after a failed load: the rows are not the file's. Those the user
+    // adds are saved only once the file can be read again, joined to its
+    // rows, or when it no longer exists; never over a file that is unread.
     bool shownListLoaded() const { return shownListLoaded_; }
     // The rows changed (content or order) since they were loaded or saved.
+    // Only changed rows are written: a switch, a creation or a leave without
+    // an edit leaves the file as it was, byte for byte.
     bool rowsChanged() const { return rowsChanged_; }
     const SortState& sortState() const { return sort_; }
     const std::u16string& listsCounterText() const { return listsCounterText_; }
@@ -133,6 +139,19 @@ public:
     EditorOutcome saveBeforeQuit(FileStore& files);
     // Tray item "Editer les Abréviations": both fields emptied, entry state.
     EditorOutcome openEditor();
+    // The session ends (log off, shut down): changed rows are saved, and
+    // when they cannot be, they are set aside. Nothing is asked or told:
+    // no one is there to answer. False when the rows are not in their file.
+    bool saveForSessionEnd(FileStore& files);
+
+    // --- A failed save that stops the user (leaving, a switch, the tray's
+    // "Quitter"): the failure and the question whether to go on without
+    // saving, in one box.
+    Message goOnWithoutSavingQuestion(std::u16string_view failure) const;
+    // "Yes" to it: the rows are written, if they can be, to
+    // "Listes\Sauvegardes\<file name>.non-enregistré" and no longer count as
+    // changed, so that the step that stopped can be taken again.
+    void setUnsavedRowsAside(FileStore& files);
 
     // --- The user, in the window.
     // The selector's selection changed (by mouse or keyboard).
@@ -177,8 +196,9 @@ public:
 
 private:
     std::optional<std::size_t> entryOfFile(std::u16string_view fileName) const;
-    // Saves the shown rows to their own list when they are worth saving.
-    OperationResult saveShownRows(FileStore& files);
+    // Saves the shown rows to their own list when they changed (or their
+    // file vanished and they are its last copy).
+    OperationResult saveShownRows(FileStore& files, Redraw& redraw);
     void loadRows(FileStore& files, const ListEntry& entry, EditorOutcome& outcome);
     void sortAfterEdit();
     void markEdited();

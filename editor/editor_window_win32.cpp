@@ -163,9 +163,34 @@ void EditorWindow::openFromTray() {
 }
 
 bool EditorWindow::saveBeforeQuit() {
-    const EditorOutcome outcome = model_.saveBeforeQuit(files_);
+    EditorOutcome outcome = model_.saveBeforeQuit(files_);
+    if (const std::optional<Message> failure = takeSaveFailure(outcome)) {
+        apply(outcome);
+        return goOnWithoutSaving(*failure);
+    }
     apply(outcome);
     return outcome.succeeded;
+}
+
+void EditorWindow::saveForSessionEnd() noexcept {
+    try {
+        model_.saveForSessionEnd(files_);
+    } catch (...) {
+        // The session ends whatever happens here.
+    }
+}
+
+std::optional<Message> EditorWindow::takeSaveFailure(EditorOutcome& outcome) {
+    if (!outcome.saveFailed || !outcome.message) return std::nullopt;
+    std::optional<Message> failure = std::move(outcome.message);
+    outcome.message.reset();
+    return failure;
+}
+
+bool EditorWindow::goOnWithoutSaving(const Message& failure) {
+    if (!ask(model_.goOnWithoutSavingQuestion(failure.text))) return false;
+    model_.setUnsavedRowsAside(files_);
+    return true;
 }
 
 void EditorWindow::show() noexcept {
@@ -233,7 +258,13 @@ void EditorWindow::onCommand(int id, WORD code, HWND from) {
                 const LRESULT selected = ::SendMessageW(from, CB_GETCURSEL, 0, 0);
                 std::optional<std::size_t> selection;
                 if (selected >= 0) selection = static_cast<std::size_t>(selected);
-                apply(model_.switchEditedList(files_, selection));
+                EditorOutcome outcome = model_.switchEditedList(files_, selection);
+                if (const std::optional<Message> failure = takeSaveFailure(outcome)) {
+                    apply(outcome);  // the selector back on the list the rows belong to
+                    if (goOnWithoutSaving(*failure)) apply(model_.switchEditedList(files_, selection));
+                    return;
+                }
+                apply(outcome);
             }
             return;
         case ec::Listing:
@@ -376,6 +407,17 @@ void EditorWindow::onLeave() {
         answer = ask(*question) ? Answer::Yes : Answer::No;
     }
     LeaveOutcome outcome = model_.leaveEditor(files_, answer, host_.writingAidEnabled());
+    if (outcome.saveFailed && outcome.message) {
+        // A save that keeps failing must not keep the user, and the
+        // expansion, in the editor: they choose.
+        const Message failure = std::move(*outcome.message);
+        outcome.message.reset();
+        if (goOnWithoutSaving(failure)) outcome = model_.leaveEditor(files_, Answer::Yes, host_.writingAidEnabled());
+    }
+    // A save may have joined the rows to those of a file read again late.
+    drawRows();
+    drawSelection(ScrollTo::None);
+    ::SetWindowTextW(control(ec::RecordsCounter), toWide(model_.recordsCounterText()).c_str());
     if (outcome.hideWindow) ::ShowWindow(hwnd(), SW_HIDE);
     host_.editorLeft(outcome);
     if (outcome.message) tell(*outcome.message);

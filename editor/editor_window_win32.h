@@ -72,6 +72,7 @@ public:
     void showForGuidance() override;
     void openFromTray() override;
     bool saveBeforeQuit() override;
+    void saveForSessionEnd() noexcept override;
     bool busy() const override { return busy_ > 0; }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -102,6 +103,10 @@ private:
     void drawButtons();
     void drawSelector();
     void tell(const Message& message);
+    // The message of a failed save that stops the user, taken out of the outcome.
+    static std::optional<Message> takeSaveFailure(EditorOutcome& outcome);
+    // Asks whether to go on without saving; on Yes the rows are set aside.
+    bool goOnWithoutSaving(const Message& failure);
     bool ask(const Message& message);
     std::u16string fieldText(int id) const;
 

@@ -2,6 +2,7 @@
 // The file-system seam of the list and preferences code: whole-file reads and
 // atomic whole-file replacement. Paths are relative to the current directory.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,15 @@ inline constexpr char16_t PathSeparator = u'\\';
 inline constexpr char16_t PathSeparator = u'/';
 #endif
 
+// What a bounded read found. Missing: nothing has that name. Unreadable: it
+// exists but could not be read (held open for writing by another program, a
+// folder, refused). TooLarge: above the bound, and not read.
+struct FileRead {
+    enum class Status { Read, Missing, Unreadable, TooLarge };
+    Status status = Status::Missing;
+    std::string bytes;  // when Read
+};
+
 class FileStore {
 public:
     virtual ~FileStore() = default;
@@ -21,6 +31,8 @@ public:
     // The file's bytes, or nothing when it cannot be opened for reading
     // (missing, a folder, or held open for writing by another program).
     virtual std::optional<std::string> readFile(const std::u16string& path) = 0;
+    // The same, without ever holding more than `maxBytes` of it.
+    virtual FileRead readFileUpTo(const std::u16string& path, std::size_t maxBytes) = 0;
 
     // Replaces the file's content with `bytes` so that, whatever happens, the
     // file holds either its old content or all of the new: the bytes go to a
@@ -40,6 +52,10 @@ public:
     // already has that name. The write is checked and flushed; a file whose
     // bytes could not all be written is removed again. False on any failure.
     virtual bool createNewFile(const std::u16string& path, std::string_view bytes) = 0;
+
+    // Gives the file `from` the name `to`, replacing a file of that name.
+    // False when it keeps its name.
+    virtual bool moveFile(const std::u16string& from, const std::u16string& to) = 0;
 
     // Removes a file (not a folder). False when nothing was removed.
     virtual bool removeFile(const std::u16string& path) = 0;

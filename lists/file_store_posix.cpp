@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -67,21 +68,32 @@ void syncFolderOf(const std::string& file) {
 }  // namespace
 
 std::optional<std::string> PosixFileStore::readFile(const std::u16string& path) {
+    FileRead read = readFileUpTo(path, static_cast<std::size_t>(-1));
+    if (read.status != FileRead::Status::Read) return std::nullopt;
+    return std::move(read.bytes);
+}
+
+FileRead PosixFileStore::readFileUpTo(const std::u16string& path, std::size_t maxBytes) {
     Descriptor file(::open(utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) return std::nullopt;
+    if (file.get() < 0) {
+        return {errno == ENOENT || errno == ENOTDIR ? FileRead::Status::Missing : FileRead::Status::Unreadable, {}};
+    }
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {FileRead::Status::Unreadable, {}};
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return {FileRead::Status::TooLarge, {}};
+    FileRead read{FileRead::Status::Read, {}};
+    read.bytes.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
+        if (got < 0) return {FileRead::Status::Unreadable, {}};
         if (got == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        // A file that grows while it is read is held to the bound too.
+        if (static_cast<std::size_t>(got) > maxBytes - read.bytes.size()) return {FileRead::Status::TooLarge, {}};
+        read.bytes.append(buffer, static_cast<std::size_t>(got));
     }
-    return bytes;
+    return read;
 }
 
 bool PosixFileStore::replaceFile(const std::u16string& path, std::string_view bytes) {
@@ -118,6 +130,13 @@ bool PosixFileStore::createNewFile(const std::u16string& path, std::string_view 
         ::unlink(target.c_str());
         return false;
     }
+    syncFolderOf(target);
+    return true;
+}
+
+bool PosixFileStore::moveFile(const std::u16string& from, const std::u16string& to) {
+    const std::string target = utf16ToUtf8(to);
+    if (::rename(utf16ToUtf8(from).c_str(), target.c_str()) != 0) return false;
     syncFolderOf(target);
     return true;
 }

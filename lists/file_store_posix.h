@@ -8,8 +8,10 @@ namespace calmirande {
 class PosixFileStore final : public FileStore {
 public:
     std::optional<std::string> readFile(const std::u16string& path) override;
+    FileRead readFileUpTo(const std::u16string& path, std::size_t maxBytes) override;
     bool replaceFile(const std::u16string& path, std::string_view bytes) override;
     bool createNewFile(const std::u16string& path, std::string_view bytes) override;
+    bool moveFile(const std::u16string& from, const std::u16string& to) override;
     bool removeFile(const std::u16string& path) override;
     bool exists(const std::u16string& path) override;
     bool createFolder(const std::u16string& path) override;

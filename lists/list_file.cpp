@@ -1,20 +1,34 @@
 #include "lists/list_file.h"
 
-#include <array>
 #include <utility>
 
 #include "common/messages.h"
 #include "common/text.h"
+#include "lists/list_text.h"
 
 namespace calmirande {
 namespace {
 
 constexpr std::string_view kWrittenByteOrderMark = "\xEF\xBB\xBF";
 
-// Whatever the mark, what follows is read as UTF-8.
-constexpr std::array<std::string_view, 4> kReadByteOrderMarks = {
-    std::string_view("\xEF\xBB\xBF", 3), std::string_view("\x00\x00\xFE\xFF", 4), std::string_view("\xFF\xFE", 2),
-    std::string_view("\xFE\xFF", 2)};
+std::u16string numbered(std::u16string_view text, int number) {
+    std::u16string out(text);
+    for (char c : std::to_string(number)) out.push_back(static_cast<char16_t>(c));
+    return out;
+}
+
+std::u16string inBackupsFolder(std::u16string_view fileName) {
+    std::u16string path = backupsFolderPath();
+    path.push_back(PathSeparator);
+    path.append(fileName);
+    return path;
+}
+
+// The folder is made by the first save that needs it.
+bool backupsFolderReady(FileStore& files) {
+    const std::u16string folder = backupsFolderPath();
+    return files.exists(folder) || files.createFolder(folder);
+}
 
 }  // namespace
 
@@ -62,18 +76,18 @@ std::u16string decodeStoredText(std::u16string_view stored) {
     return out;
 }
 
-ListRecordReader::ListRecordReader(std::string_view fileBytes) : rest_(skipByteOrderMark(fileBytes, kReadByteOrderMarks)) {}
+ListRecordReader::ListRecordReader(std::u16string_view text) : rest_(text) {}
 
 bool ListRecordReader::next(Record& out) {
     if (rest_.empty()) return false;
-    const std::string_view line = takeLine(rest_);
+    const std::u16string_view line = takeTextLine(rest_);
 
-    const std::size_t tab = line.find('\t');
-    if (tab == std::string_view::npos) {
+    const std::size_t tab = line.find(u'\t');
+    if (tab == std::u16string_view::npos) {
         out = {line, {}};
     } else {
-        const std::string_view text = line.substr(tab + 1);
-        out = {line.substr(0, tab), text.substr(0, text.find('\t'))};
+        const std::u16string_view text = line.substr(tab + 1);
+        out = {line.substr(0, tab), text.substr(0, text.find(u'\t'))};
     }
     return true;
 }
@@ -85,14 +99,48 @@ std::u16string listPath(std::u16string_view fileName) {
     return path;
 }
 
+std::u16string backupsFolderPath() {
+    std::u16string path(ListsFolder);
+    path.push_back(PathSeparator);
+    path.append(BackupsFolder);
+    return path;
+}
+
+std::u16string backupPath(std::u16string_view fileName, int generation) {
+    std::u16string name(fileName);
+    name.push_back(u'.');
+    return inBackupsFolder(numbered(name, generation));
+}
+
+std::u16string unsavedRowsPath(std::u16string_view fileName) {
+    std::u16string name(fileName);
+    name.append(UnsavedRowsSuffix);
+    return inBackupsFolder(name);
+}
+
+ListFileContent readListFile(FileStore& files, std::u16string_view fileName) {
+    FileRead read = files.readFileUpTo(listPath(fileName), MaxListFileBytes);
+    switch (read.status) {
+        case FileRead::Status::Read:
+            return {ListFileState::Read, std::move(read.bytes)};
+        case FileRead::Status::Missing:
+            return {ListFileState::Missing, {}};
+        case FileRead::Status::Unreadable:
+        case FileRead::Status::TooLarge:
+            break;
+    }
+    return {ListFileState::Unreadable, {}};
+}
+
 ActiveList parseActiveList(std::string_view fileBytes) {
+    const ListText decoded = decodeListText(fileBytes);
     ActiveList list;
     ExpansionTable::Builder table(MaxEntriesPerList);
-    ListRecordReader reader(fileBytes);
+    ListRecordReader reader(decoded.text);
     ListRecordReader::Record record;
     while (list.aidRows.size() < MaxEntriesPerList && reader.next(record)) {
-        std::u16string key = utf8ToUtf16(record.key);
-        std::u16string stored = utf8ToUtf16(record.storedText);
+        std::u16string key(record.key);
+        std::u16string stored(record.storedText);
         table.set(key, decodeStoredText(stored));
         list.aidRows.push_back({std::move(key), std::move(stored)});
     }
@@ -101,12 +149,13 @@ ActiveList parseActiveList(std::string_view fileBytes) {
 }
 
 AbbreviationList parseListForEditing(std::string_view fileBytes) {
+    const ListText decoded = decodeListText(fileBytes);
     AbbreviationList rows;
-    ListRecordReader reader(fileBytes);
+    ListRecordReader reader(decoded.text);
     ListRecordReader::Record record;
     while (rows.size() < MaxEntriesPerList && reader.next(record)) {
         if (record.key.empty() || record.storedText.empty()) continue;
-        rows.push_back({utf8ToUtf16(record.key), utf8ToUtf16(record.storedText)});
+        rows.push_back({std::u16string(record.key), std::u16string(record.storedText)});
     }
     return rows;
 }
@@ -128,31 +177,56 @@ std::string serializeList(const AbbreviationList& rows) {
 
 OperationResult loadActiveList(FileStore& files, std::u16string_view fileName, ActiveList& out) {
     out = ActiveList{ExpansionTable::Builder{}.build(), {}};
-    const std::optional<std::string> bytes = files.readFile(listPath(fileName));
-    if (!bytes) {
+    const ListFileContent file = readListFile(files, fileName);
+    if (file.state != ListFileState::Read) {
         return {false, messages::aboutFile(messages::LoadActiveFailed, fileName, messages::FileBusy,
                                            messages::LoadActiveFailedEnd)};
     }
-    out = parseActiveList(*bytes);
+    out = parseActiveList(file.bytes);
     return {true, {}};
 }
 
 OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing) {
-    const std::optional<std::string> bytes = files.readFile(listPath(fileName));
-    if (!bytes) {
+    const ListFileContent file = readListFile(files, fileName);
+    if (file.state != ListFileState::Read) {
         return {false, messages::aboutFile(messages::LoadForEditingFailed, fileName, messages::FileBusy,
                                            messages::LoadForEditingFailedEnd)};
     }
-    AbbreviationList rows = parseListForEditing(*bytes);
+    AbbreviationList rows = parseListForEditing(file.bytes);
     listing.insert(listing.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     return {true, {}};
 }
 
+std::u16string saveFailedMessage(std::u16string_view fileName) {
+    return messages::aboutFile(messages::SaveFailed, fileName, messages::FileBusy, messages::SaveFailedEnd);
+}
+
 OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows) {
-    if (!files.replaceFile(listPath(fileName), serializeList(rows))) {
-        return {false, messages::aboutFile(messages::SaveFailed, fileName, messages::FileBusy, messages::SaveFailedEnd)};
+    const std::string bytes = serializeList(rows);
+    const ListFileContent current = readListFile(files, fileName);
+    // What could not be read could not be kept: it stays as it is.
+    if (current.state == ListFileState::Unreadable) return {false, saveFailedMessage(fileName)};
+    if (current.state == ListFileState::Read) {
+        if (current.bytes == bytes) return {true, {}};
+        keepBackup(files, fileName, current.bytes);
     }
+    if (!files.replaceFile(listPath(fileName), bytes)) return {false, saveFailedMessage(fileName)};
     return {true, {}};
+}
+
+bool keepBackup(FileStore& files, std::u16string_view fileName, std::string_view replaced) {
+    if (!backupsFolderReady(files)) return false;
+    // Oldest first, each into the place the previous step freed; a step that
+    // fails leaves that generation where it was, to be replaced below it.
+    for (int generation = BackupGenerations - 1; generation >= 1; --generation) {
+        const std::u16string from = backupPath(fileName, generation);
+        if (files.exists(from)) files.moveFile(from, backupPath(fileName, generation + 1));
+    }
+    return files.replaceFile(backupPath(fileName, 1), replaced);
+}
+
+bool setAsideUnsavedRows(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows) {
+    return backupsFolderReady(files) && files.replaceFile(unsavedRowsPath(fileName), serializeList(rows));
 }
 
 }  // namespace calmirande

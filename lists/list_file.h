@@ -1,8 +1,9 @@
 #pragma once
 // List files: "Listes" + separator + name + ".dat", UTF-8 with a byte-order
 // mark, one record per line: key, tab, stored text, CR LF. Reading is lenient
-// (any byte-order mark, CR / LF / CR LF / NUL line ends, a last line without
-// terminator); writing is always the canonical form.
+// (UTF-16 and Windows-1252 from other tools, see list_text.h; CR / LF / CR LF
+// / NUL line ends, a last line without terminator); writing is always the
+// canonical form. Every version a save replaces is kept in "Listes\Sauvegardes".
 
 #include <cstddef>
 #include <memory>
@@ -17,6 +18,15 @@ namespace calmirande {
 
 inline constexpr std::size_t MaxEntriesPerList = 2000;
 inline constexpr std::u16string_view ListsFolder = u"Listes";
+// A list file above this size is refused as unreadable, without reading it:
+// 2000 rows of a long letter each stay far below it.
+inline constexpr std::size_t MaxListFileBytes = 4 * 1024 * 1024;
+// "Listes\Sauvegardes": the versions that saves replaced, "<file name>.1"
+// (the newest) to "<file name>.10" (the oldest), and the rows the user chose
+// to leave unsaved, "<file name>.non-enregistré". Made when first needed.
+inline constexpr std::u16string_view BackupsFolder = u"Sauvegardes";
+inline constexpr int BackupGenerations = 10;
+inline constexpr std::u16string_view UnsavedRowsSuffix = u".non-enregistré";
 
 // One row of a list: the key and its text in stored form ("<T>" for a tab,
 // "<R>" for a line break).
@@ -37,20 +47,20 @@ struct OperationResult {
 std::u16string encodeStoredText(std::u16string_view text);
 std::u16string decodeStoredText(std::u16string_view stored);
 
-// The records of a list file's bytes, one per line, still in UTF-8.
+// The records of a list file's decoded text, one per line.
 class ListRecordReader {
 public:
     struct Record {
-        std::string_view key;
-        std::string_view storedText;
+        std::u16string_view key;
+        std::u16string_view storedText;
     };
 
-    explicit ListRecordReader(std::string_view fileBytes);
-    // False once no byte is left. Every line counts, empty ones included.
+    explicit ListRecordReader(std::u16string_view text);
+    // False once nothing is left. Every line counts, empty ones included.
     bool next(Record& out);
 
 private:
-    std::string_view rest_;
+    std::u16string_view rest_;
 };
 
 // The active list: the table the engine expands from and the writing-aid
@@ -61,6 +71,19 @@ struct ActiveList {
 };
 
 std::u16string listPath(std::u16string_view fileName);
+std::u16string backupsFolderPath();
+// "Listes\Sauvegardes\<file name>.<generation>", generation 1 the newest.
+std::u16string backupPath(std::u16string_view fileName, int generation);
+std::u16string unsavedRowsPath(std::u16string_view fileName);
+
+// A list file as a save or a load finds it. Unreadable: it exists but could
+// not be read (held open, a folder, beyond MaxListFileBytes); never written over.
+enum class ListFileState { Read, Missing, Unreadable };
+struct ListFileContent {
+    ListFileState state = ListFileState::Missing;
+    std::string bytes;
+};
+ListFileContent readListFile(FileStore& files, std::u16string_view fileName);
 
 ActiveList parseActiveList(std::string_view fileBytes);
 // Rows with both a key and a stored text, at most MaxEntriesPerList of them.
@@ -71,7 +94,20 @@ std::string serializeList(const AbbreviationList& rows);
 OperationResult loadActiveList(FileStore& files, std::u16string_view fileName, ActiveList& out);
 // Appends to `listing`, which the caller has emptied; untouched on failure.
 OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing);
-// Replaces the file atomically; on failure the old file is intact.
+// Replaces the file atomically; on failure the old file is intact. Bytes
+// equal to the file's are not written again. The bytes replaced are kept as
+// backup 1 first; a backup that cannot be made does not stop the save. A
+// file that exists but cannot be read is never replaced: that fails.
 OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows);
+// The message of a failed saveList.
+std::u16string saveFailedMessage(std::u16string_view fileName);
+
+// Rolls the backups of `fileName` one generation older (the tenth rolls
+// off) and writes `replaced` as generation 1. False when generation 1 could
+// not be written; nothing is said.
+bool keepBackup(FileStore& files, std::u16string_view fileName, std::string_view replaced);
+// The rows of a list that could not be saved, where the user finds them
+// again: "Listes\Sauvegardes\<file name>.non-enregistré", in the list format.
+bool setAsideUnsavedRows(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows);
 
 }  // namespace calmirande

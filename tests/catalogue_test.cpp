@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "common/text.h"
+#include "lists/file_store_posix.h"
 #include "lists/folder_listing_posix.h"
+#include "lists/list_file.h"
 #include "test_support.h"
 
 namespace calmirande {
@@ -123,6 +125,17 @@ TEST_F(CatalogueFolder, FoldersAndOtherFilesTakeNoPlace) {
     EXPECT_EQ(found.catalogue.fileNames, systemOrder());
     EXPECT_EQ(found.catalogue.fileNames.size(), MaxLists);
     EXPECT_EQ(found.activeListFile, u"");
+}
+
+TEST_F(CatalogueFolder, TheBackupsAreNeverShown) {
+    PosixFileStore files;
+    writeBytes(lists() / "Perso.dat", "\xEF\xBB\xBF" "v\t0\r\n");
+    for (int version = 1; version <= 3; ++version) {
+        ASSERT_TRUE(saveList(files, u"Perso.dat", {{u"v", utf8ToUtf16(std::to_string(version))}}).succeeded);
+    }
+    ASSERT_TRUE(setAsideUnsavedRows(files, u"Perso.dat", {{u"v", u"4"}}));
+    ASSERT_TRUE(fs::exists(lists() / "Sauvegardes" / "Perso.dat.3"));
+    EXPECT_EQ(enumerate().catalogue.fileNames, Names{u"Perso.dat"});
 }
 
 TEST_F(CatalogueFolder, AnyLetterCaseOfDatIsAList) {

@@ -576,12 +576,162 @@ TEST_F(Editor, AListThatFailedToLoadIsNotWrittenUntilARowIsEdited) {
     model.leaveEditor(files_, Answer::Yes, 1);
     EXPECT_FALSE(fs::exists(list("Absente.dat")));
 
-    // Once the user adds a row, the rows are theirs and are saved.
+    // Rows added while it does not exist are saved: there is nothing to keep.
     type(model, u"neuf", u"nouveau");
     model.addAbbreviation();
-    EXPECT_TRUE(model.shownListLoaded());
+    EXPECT_FALSE(model.shownListLoaded());
     model.switchEditedList(files_, 0);
     EXPECT_EQ(bytesOf("Absente.dat"), kMark + "neuf\tnouveau\r\n");
+}
+
+// A list that exists and cannot be read (here a folder in its place, as a
+// file held open by another program is on Windows) is never written over;
+// once it can be read, the rows added meanwhile join its own.
+TEST_F(Editor, RowsAddedToAnUnreadableListJoinItsRowsOnceItCanBeRead) {
+    writeList("Perso.dat", kMark + "bjr\tBonjour\r\n");
+    fs::create_directory(list("Tenue.dat"));
+    EditorModel model = open({u"Perso.dat", u"Tenue.dat"}, u"Perso.dat");
+    EXPECT_EQ(model.switchEditedList(files_, 1).message, info(loadFailed(u"Tenue.dat")));
+    type(model, u"neuf", u"nouveau");
+    model.addAbbreviation();
+    type(model, u"rdv", u"remplacé");
+    model.addAbbreviation();
+
+    const EditorOutcome refused = model.switchEditedList(files_, 0);
+    EXPECT_FALSE(refused.succeeded);
+    EXPECT_TRUE(refused.saveFailed);
+    EXPECT_EQ(refused.message, info(saveFailed(u"Tenue.dat")));
+    EXPECT_TRUE(fs::is_directory(list("Tenue.dat")));
+    EXPECT_EQ(model.rows().size(), 2u);
+
+    fs::remove(list("Tenue.dat"));
+    writeList("Tenue.dat", "rdv\trendez-vous\nseule\ncdt\tCordialement\n");
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes, 1);
+    EXPECT_EQ(left.message, std::nullopt);
+    EXPECT_EQ(bytesOf("Tenue.dat"), kMark + "rdv\tremplacé\r\ncdt\tCordialement\r\nneuf\tnouveau\r\n");
+    EXPECT_EQ(model.recordsCounterText(), u"3 sur un nombre maximum de 2000");
+    // What the join replaced is kept.
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Tenue.dat.1"),
+              "rdv\trendez-vous\nseule\ncdt\tCordialement\n");
+}
+
+// ---- Only changed rows are written
+
+struct UntouchedCase {
+    const char* name;
+    std::function<void(EditorModel&, FileStore&)> act;
+    friend void PrintTo(const UntouchedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class WithoutAnEdit : public Editor, public ::testing::WithParamInterface<UntouchedCase> {};
+TEST_P(WithoutAnEdit, TheFileStaysByteForByte) {
+    // Hand-written: no mark, LF line ends, key-only lines, a third field and
+    // more lines than the editor holds.
+    std::string bytes = "seule\nbjr\tBonjour\ttrois\n\n";
+    for (int i = 0; i < 2500; ++i) bytes += "k" + std::to_string(i) + "\tt" + std::to_string(i) + "\n";
+    writeList("Main.dat", bytes);
+    writeList("Autre.dat", kMark + "rdv\trendez-vous\r\n");
+    EditorModel model = open({u"Main.dat", u"Autre.dat"}, u"Main.dat");
+    ASSERT_EQ(model.rows().size(), 2000u);
+    GetParam().act(model, files_);
+    EXPECT_EQ(bytesOf("Main.dat"), bytes);
+    EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Sauvegardes"));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Editor, WithoutAnEdit,
+    ::testing::Values(
+        UntouchedCase{"Switch", [](EditorModel& m, FileStore& f) { m.switchEditedList(f, 1); }},
+        UntouchedCase{"Leave", [](EditorModel& m, FileStore& f) { m.leaveEditor(f, Answer::Yes, 1); }},
+        UntouchedCase{"Create", [](EditorModel& m, FileStore& f) { m.createList(f, u"Neuve"); }},
+        UntouchedCase{"TrayChoice", [](EditorModel& m, FileStore& f) { m.showChosenList(f, u"Autre.dat"); }},
+        UntouchedCase{"TrayQuit", [](EditorModel& m, FileStore& f) { m.saveBeforeQuit(f); }},
+        UntouchedCase{"SessionEnd", [](EditorModel& m, FileStore& f) { m.saveForSessionEnd(f); }},
+        UntouchedCase{"PickAndReset",
+                      [](EditorModel& m, FileStore& f) {
+                          m.selectRow(3);
+                          m.pickRow(true);
+                          m.resetFields();
+                          m.switchEditedList(f, 1);
+                      }}),
+    testing::CaseName{});
+
+TEST_F(Editor, AnEditWritesTheRowsAndKeepsWhatTheyReplaced) {
+    const std::string handWritten = "seule\nbjr\tBonjour\n";
+    writeList("Main.dat", handWritten);
+    EditorModel model = open({u"Main.dat"}, u"Main.dat");
+    model.selectRow(0);
+    model.deleteAbbreviation();
+    type(model, u"bjr", u"Bonjour");
+    model.addAbbreviation();
+    // Back to the same row: the canonical bytes still differ from the file's.
+    ASSERT_TRUE(model.leaveEditor(files_, Answer::Yes, 1).hideWindow);
+    EXPECT_EQ(bytesOf("Main.dat"), kMark + "bjr\tBonjour\r\n");
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Main.dat.1"), handWritten);
+}
+
+// ---- A failed save that stops the user
+
+TEST_F(Editor, GoingOnWithoutSavingSetsTheRowsAsideAndLetsTheSwitchHappen) {
+    EditorModel model = openPerso();
+    type(model, u"neuf", u"nouveau");
+    model.addAbbreviation();
+    const AbbreviationList rows = model.rows();
+    fs::remove(list("Perso.dat"));
+    fs::create_directory(list("Perso.dat"));  // in the way of every save
+
+    EditorOutcome refused = model.switchEditedList(files_, 1);
+    ASSERT_TRUE(refused.saveFailed);
+    const Message question = model.goOnWithoutSavingQuestion(refused.message->text);
+    EXPECT_EQ(question.title, u"Avertissement");
+    EXPECT_EQ(question.buttons, Buttons::YesNo);
+    EXPECT_EQ(question.text, saveFailed(u"Perso.dat") +
+                                 u"\r\rSouhaitez vous quand même continuer sans enregistrer !"
+                                 u"\rVos Abréviations seront copiées dans le fichier: "
+                                 u"Listes/Sauvegardes/Perso.dat.non-enregistré");
+
+    model.setUnsavedRowsAside(files_);
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré"), fileOf(rows));
+    EXPECT_FALSE(model.rowsChanged());
+    EXPECT_TRUE(model.switchEditedList(files_, 1).succeeded);
+    EXPECT_EQ(model.shownListFile(), u"Travail.dat");
+    EXPECT_TRUE(fs::is_directory(list("Perso.dat")));
+}
+
+TEST_F(Editor, GoingOnWithoutSavingLetsTheEditorBeLeft) {
+    EditorModel model = openPerso();
+    type(model, u"neuf", u"nouveau");
+    model.addAbbreviation();
+    LeaveOutcome left;
+    {
+        testing::DiskFull full;
+        left = model.leaveEditor(files_, Answer::Yes, 1);
+        ASSERT_TRUE(left.saveFailed);
+        EXPECT_FALSE(left.hideWindow);
+        model.setUnsavedRowsAside(files_);  // cannot be written either: the user still goes on
+        left = model.leaveEditor(files_, Answer::Yes, 1);
+    }
+    EXPECT_TRUE(left.hideWindow);
+    EXPECT_TRUE(left.restoreExpansionIfTicked);
+    EXPECT_EQ(left.activeListFile, u"Perso.dat");
+}
+
+// ---- The session ends
+
+TEST_F(Editor, SessionEndSavesChangedRowsOrSetsThemAside) {
+    EditorModel model = openPerso();
+    type(model, u"neuf", u"nouveau");
+    model.addAbbreviation();
+    const AbbreviationList rows = model.rows();
+    EXPECT_TRUE(model.saveForSessionEnd(files_));
+    EXPECT_EQ(bytesOf("Perso.dat"), fileOf(rows));
+
+    model.selectRow(0);
+    model.deleteAbbreviation();
+    const AbbreviationList fewer = model.rows();
+    fs::remove(list("Perso.dat"));
+    fs::create_directory(list("Perso.dat"));
+    EXPECT_FALSE(model.saveForSessionEnd(files_));
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré"), fileOf(fewer));
 }
 
 // ---- From the tray menu

@@ -109,7 +109,8 @@ TEST_F(ListFiles, SaveOnAFullDiskFailsAndKeepsTheOldList) {
     EXPECT_FALSE(result.succeeded);
     EXPECT_EQ(result.message, kSaveFailed);
     EXPECT_EQ(readBytes(list("Perso.dat")), "\xEF\xBB\xBF" "old\tlist\r\n");
-    EXPECT_EQ(entriesOf(dir_.path() / "Listes"), std::vector<std::string>{"Perso.dat"});
+    // The backup of what the save would have replaced is made first.
+    EXPECT_EQ(entriesOf(dir_.path() / "Listes"), (std::vector<std::string>{"Perso.dat", "Sauvegardes"}));
 }
 
 TEST_F(ListFiles, SaveThatCannotReplaceLeavesNoTemporaryFile) {
@@ -152,6 +153,7 @@ TEST_P(StaleTemporaryFile, DoesNotBlockTheSave) {
     EXPECT_EQ(readBytes(list("Perso.dat")), "\xEF\xBB\xBF" "new\tlist\r\n");
     std::vector<std::string> expected = {"Perso.dat"};
     if (GetParam().staysBehind) expected.push_back("Perso.dat.tmp");
+    expected.push_back("Sauvegardes");
     EXPECT_EQ(entriesOf(dir_.path() / "Listes"), expected);
 }
 
@@ -319,7 +321,101 @@ TEST_F(ListFiles, SaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     RecordProperty("new_file_after_kill", newSeen);
     // Whatever the last kill left behind, the next save goes through and tidies up.
     ASSERT_TRUE(saveList(files_, u"Gros.dat", rowsA).succeeded);
-    EXPECT_EQ(entriesOf(dir_.path() / "Listes"), std::vector<std::string>{"Gros.dat"});
+    EXPECT_EQ(entriesOf(dir_.path() / "Listes"), (std::vector<std::string>{"Gros.dat", "Sauvegardes"}));
+}
+
+// ---- Every version kept
+
+std::string versionBytes(int version) { return "\xEF\xBB\xBF" "v\t" + std::to_string(version) + "\r\n"; }
+
+TEST_F(ListFiles, EachSaveKeepsTheBytesItReplacesTenDeep) {
+    writeBytes(list("Perso.dat"), "hand\twritten\n");
+    const fs::path backups = dir_.path() / "Listes" / "Sauvegardes";
+    ASSERT_TRUE(saveList(files_, u"Perso.dat", {{u"v", u"1"}}).succeeded);
+    EXPECT_EQ(entriesOf(backups), std::vector<std::string>{"Perso.dat.1"});
+    EXPECT_EQ(readBytes(backups / "Perso.dat.1"), "hand\twritten\n");
+
+    for (int version = 2; version <= 12; ++version) {
+        ASSERT_TRUE(saveList(files_, u"Perso.dat", {{u"v", utf8ToUtf16(std::to_string(version))}}).succeeded);
+    }
+    EXPECT_EQ(readBytes(list("Perso.dat")), versionBytes(12));
+    // .1 the newest (version 11) to .10 the oldest (version 2); the rest rolled off.
+    for (int generation = 1; generation <= 10; ++generation) {
+        EXPECT_EQ(readBytes(backups / ("Perso.dat." + std::to_string(generation))), versionBytes(12 - generation));
+    }
+    EXPECT_EQ(entriesOf(backups).size(), 10u);
+}
+
+TEST_F(ListFiles, TheSameBytesAreNeitherWrittenNorKept) {
+    ASSERT_TRUE(saveList(files_, u"Perso.dat", {{u"v", u"1"}}).succeeded);
+    const auto written = fs::last_write_time(list("Perso.dat"));
+    ASSERT_TRUE(saveList(files_, u"Perso.dat", {{u"v", u"1"}}).succeeded);
+    EXPECT_EQ(fs::last_write_time(list("Perso.dat")), written);
+    EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Sauvegardes"));
+}
+
+TEST_F(ListFiles, ABackupThatCannotBeMadeDoesNotStopTheSave) {
+    writeBytes(list("Perso.dat"), versionBytes(1));
+    writeBytes(dir_.path() / "Listes" / "Sauvegardes", "a file in the folder's place");
+    ASSERT_TRUE(saveList(files_, u"Perso.dat", {{u"v", u"2"}}).succeeded);
+    EXPECT_EQ(readBytes(list("Perso.dat")), versionBytes(2));
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes"), "a file in the folder's place");
+}
+
+struct UnreadableCase {
+    const char* name;
+    void (*make)(const fs::path& file);
+    friend void PrintTo(const UnreadableCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UnreadableList : public ListFiles, public ::testing::WithParamInterface<UnreadableCase> {};
+TEST_P(UnreadableList, IsRefusedWithTheLoadMessageAndNeverWrittenOver) {
+    GetParam().make(list("Perso.dat"));
+    const auto before = fs::status(list("Perso.dat")).type();
+    const std::uintmax_t size = fs::is_regular_file(list("Perso.dat")) ? fs::file_size(list("Perso.dat")) : 0;
+
+    ActiveList active;
+    EXPECT_EQ(loadActiveList(files_, u"Perso.dat", active).message,
+              messages::aboutFile(messages::LoadActiveFailed, u"Perso.dat", messages::FileBusy,
+                                  messages::LoadActiveFailedEnd));
+    AbbreviationList listing;
+    EXPECT_FALSE(loadListForEditing(files_, u"Perso.dat", listing).succeeded);
+    EXPECT_EQ(readListFile(files_, u"Perso.dat").state, ListFileState::Unreadable);
+
+    const OperationResult saved = saveList(files_, u"Perso.dat", {{u"new", u"row"}});
+    EXPECT_FALSE(saved.succeeded);
+    EXPECT_EQ(saved.message, saveFailedMessage(u"Perso.dat"));
+    EXPECT_EQ(fs::status(list("Perso.dat")).type(), before);
+    if (size != 0) {
+        EXPECT_EQ(fs::file_size(list("Perso.dat")), size);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Lists, UnreadableList,
+    ::testing::Values(UnreadableCase{"Folder", [](const fs::path& file) { fs::create_directory(file); }},
+                      UnreadableCase{"BeyondTheBound",
+                                     [](const fs::path& file) {
+                                         // Sparse: the size is what is refused, not the bytes.
+                                         writeBytes(file, "\xEF\xBB\xBF" "bjr\tBonjour\r\n");
+                                         fs::resize_file(file, MaxListFileBytes + 1);
+                                     }}),
+    testing::CaseName{});
+
+TEST_F(ListFiles, AFileAtTheBoundIsRead) {
+    std::string bytes = "\xEF\xBB\xBF" "long\t";
+    bytes.resize(MaxListFileBytes - 2, 'x');
+    bytes += "\r\n";
+    writeBytes(list("Perso.dat"), bytes);
+    AbbreviationList listing;
+    ASSERT_TRUE(loadListForEditing(files_, u"Perso.dat", listing).succeeded);
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing[0].storedText.size(), MaxListFileBytes - 10);
+}
+
+TEST_F(ListFiles, UnsavedRowsAreSetAsideInTheListFormat) {
+    ASSERT_TRUE(setAsideUnsavedRows(files_, u"Perso.dat", {{u"bjr", u"Bonjour"}}));
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistr\xC3\xA9"),
+              "\xEF\xBB\xBF" "bjr\tBonjour\r\n");
 }
 
 }  // namespace

@@ -80,6 +80,10 @@ TEST_F(Startup, PreferencesThatCannotBeCreatedStopTheProgram) {
 class NoNewFolders final : public FileStore {
 public:
     std::optional<std::string> readFile(const std::u16string& path) override { return real.readFile(path); }
+    FileRead readFileUpTo(const std::u16string& path, std::size_t maxBytes) override {
+        return real.readFileUpTo(path, maxBytes);
+    }
+    bool moveFile(const std::u16string& from, const std::u16string& to) override { return real.moveFile(from, to); }
     bool replaceFile(const std::u16string& path, std::string_view bytes) override { return real.replaceFile(path, bytes); }
     bool createNewFile(const std::u16string& path, std::string_view bytes) override {
         return real.createNewFile(path, bytes);
