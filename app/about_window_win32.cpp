@@ -112,7 +112,12 @@ void AboutWindow::fill(HFONT titleBold, HFONT smallBold) noexcept {
         ::MapWindowPoints(tabs_, hwnd(), reinterpret_cast<POINT*>(&area), 2);
 
         if (informations_.create(instance, *this, area)) makeInformationsPage(titleBold, smallBold);
-        licence_.create(instance, *this, area);
+        // The licence is there from the start, tab shown or not, for every
+        // reader of the window (screen readers and other programs included).
+        if (licence_.create(instance, *this, area)) {
+            licenceField_ = createRichTextField(licence_.hwnd(), 10, 10, 355, 235, about_control::LicenceField,
+                                                licenceDocument());
+        }
         ::SendMessageW(tabs_, TCM_SETCURSEL, 0, 0);
         showSelectedPage();
     } catch (...) {
@@ -159,13 +164,6 @@ void AboutWindow::makeInformationsPage(HFONT titleBold, HFONT smallBold) {
 
 void AboutWindow::showSelectedPage() noexcept {
     const LRESULT selected = tabs_ ? ::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0) : 0;
-    if (selected == 1 && !licenceField_ && licence_.hwnd()) {
-        try {
-            licenceField_ = createRichTextField(licence_.hwnd(), 10, 10, 355, 235, about_control::LicenceField,
-                                                licenceDocument());
-        } catch (...) {
-        }
-    }
     const AboutPage* pages[] = {&informations_, &licence_};
     for (LRESULT i = 0; i < 2; ++i) {
         const HWND page = pages[i]->hwnd();

@@ -93,9 +93,7 @@ private:
 
     HWND tabs_ = nullptr;  // children of this window, destroyed with it
     HWND lastFocus_ = nullptr;  // given back when the window is activated again
-    // Made when the Licence tab is first shown: the rich-edit library is
-    // loaded only by those who read it.
-    HWND licenceField_ = nullptr;
+    HWND licenceField_ = nullptr;  // on the Licence page; null without a rich-edit library
     AboutPage informations_;
     AboutPage licence_;
     Link webSite_;

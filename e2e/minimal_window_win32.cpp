@@ -1,9 +1,13 @@
-// The baseline of the e2e memory figure: as small as a window program gets,
-// built like the product (GUI subsystem, static runtime). One hidden
-// top-level window of class CalmirandeE2eMinimal and a GetMessage loop; it
-// ends when the window gets WM_CLOSE.
+// The baseline of the e2e memory figure: as small as a window program gets
+// with the product's mandatory start-up (COM, the common controls, the
+// rich-edit library that its licence and help need), built like the product
+// (GUI subsystem, static runtime). One hidden top-level window of class
+// CalmirandeE2eMinimal and a GetMessage loop; it ends when the window gets
+// WM_CLOSE.
 
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 
 namespace {
 
@@ -18,6 +22,10 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&controls);
+    const bool com = SUCCEEDED(CoInitialize(nullptr));
+    LoadLibraryW(L"riched20.dll");
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProcedure;
     windowClass.hInstance = instance;
@@ -32,5 +40,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    if (com) CoUninitialize();
     return 0;
 }
