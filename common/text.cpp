@@ -9,6 +9,41 @@ bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 }  // namespace
 
+Utf8Sequence scanUtf8Sequence(const unsigned char* p, std::size_t n, std::size_t i) {
+    const unsigned char lead = p[i];
+    // Second-byte bounds per lead byte (Unicode table 3-7): they exclude
+    // overlong forms, surrogates and code points above U+10FFFF, so a
+    // sequence that passes is well-formed without further checks.
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    Utf8Sequence sequence;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        sequence.codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        sequence.codePoint = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        sequence.codePoint = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return sequence;
+    }
+    for (; sequence.length < length; ++sequence.length) {
+        if (i + sequence.length >= n) return sequence;
+        const unsigned char byte = p[i + sequence.length];
+        const bool inRange = sequence.length == 1 ? (byte >= low && byte <= high) : isContinuation(byte);
+        if (!inRange) return sequence;
+        sequence.codePoint = (sequence.codePoint << 6) | (byte & 0x3F);
+    }
+    sequence.complete = true;
+    return sequence;
+}
+
 void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
     // Never more units than bytes: write into room made once, then trim.
     const std::size_t base = out.size();
@@ -19,61 +54,17 @@ void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
     const std::size_t n = utf8.size();
     std::size_t i = 0;
     while (i < n) {
-        const unsigned char lead = p[i];
-        if (lead < 0x80) {
-            *o++ = lead;
-            ++i;
+        if (p[i] < 0x80) {
+            *o++ = p[i++];
             continue;
         }
-        // Second-byte bounds per lead byte (Unicode table 3-7): they exclude
-        // overlong forms, surrogates and code points above U+10FFFF, so a
-        // sequence that passes is well-formed without further checks.
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        char32_t cp = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            cp = lead & 0x0F;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            cp = lead & 0x07;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
+        const Utf8Sequence sequence = scanUtf8Sequence(p, n, i);
+        if (sequence.complete) {
+            o = putUtf16(sequence.codePoint, o);
         } else {
-            *o++ = ReplacementCharacter;
-            ++i;
-            continue;
-        }
-        std::size_t taken = 1;
-        bool complete = true;
-        for (; taken < length; ++taken) {
-            if (i + taken >= n) {
-                complete = false;
-                break;
-            }
-            const unsigned char byte = p[i + taken];
-            const bool inRange = taken == 1 ? (byte >= low && byte <= high) : isContinuation(byte);
-            if (!inRange) {
-                complete = false;
-                break;
-            }
-            cp = (cp << 6) | (byte & 0x3F);
-        }
-        if (!complete) {
             *o++ = ReplacementCharacter;  // one for the whole maximal subpart
-        } else if (cp < 0x10000) {
-            *o++ = static_cast<char16_t>(cp);
-        } else {
-            cp -= 0x10000;
-            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         }
-        i += taken;
+        i += sequence.length;
     }
     out.resize(base + static_cast<std::size_t>(o - first));
 }

@@ -14,6 +14,29 @@ namespace calmirande {
 
 inline constexpr char16_t ReplacementCharacter = u'\uFFFD';
 
+// The multi-byte UTF-8 sequence that starts at bytes[at] (a byte of 0x80 or
+// more): `length` bytes make its maximal subpart, and when `complete` they
+// are a well-formed sequence of `codePoint` (no overlong form, no surrogate,
+// nothing above U+10FFFF). A byte that starts no sequence has length 1.
+struct Utf8Sequence {
+    std::size_t length = 1;
+    bool complete = false;
+    char32_t codePoint = 0;
+};
+Utf8Sequence scanUtf8Sequence(const unsigned char* bytes, std::size_t size, std::size_t at);
+
+// Writes `codePoint` as one or two UTF-16 units at `out`; returns past them.
+inline char16_t* putUtf16(char32_t codePoint, char16_t* out) {
+    if (codePoint < 0x10000) {
+        *out++ = static_cast<char16_t>(codePoint);
+    } else {
+        codePoint -= 0x10000;
+        *out++ = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+    }
+    return out;
+}
+
 // Appends the UTF-16 form of `utf8` to `out` (no allocation beyond `out`'s growth).
 void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out);
 // Appends the UTF-8 form of `utf16` to `out`.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "common/text.h"
+
 namespace calmirande {
 namespace {
 
@@ -14,40 +16,6 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     u'\u02C6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', u'\u008D', u'\u017D', u'\u008F',
     u'\u0090', u'\u2018', u'\u2019', u'\u201C', u'\u201D', u'\u2022', u'\u2013', u'\u2014',
     u'\u02DC', u'\u2122', u'\u0161', u'\u203A', u'\u0153', u'\u009D', u'\u017E', u'\u0178'};
-
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The length of the well-formed UTF-8 sequence at `i` and its code point,
-// or 0 when the byte there starts none (Unicode table 3-7: no overlong form,
-// no surrogate, nothing above U+10FFFF).
-std::size_t wellFormedAt(const unsigned char* p, std::size_t n, std::size_t i, char32_t& cp) {
-    const unsigned char lead = p[i];
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (n - i < length) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned char byte = p[i + k];
-        if (k == 1 ? (byte < low || byte > high) : !isContinuation(byte)) return 0;
-        cp = (cp << 6) | (byte & 0x3F);
-    }
-    return length;
-}
 
 void appendUtf8OrWindows1252(std::string_view bytes, std::u16string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -61,18 +29,12 @@ void appendUtf8OrWindows1252(std::string_view bytes, std::u16string& out) {
             *o++ = p[i++];
             continue;
         }
-        char32_t cp = 0;
-        const std::size_t length = wellFormedAt(p, n, i, cp);
-        if (length == 0) {
-            *o++ = windows1252Character(p[i++]);
-        } else if (cp < 0x10000) {
-            *o++ = static_cast<char16_t>(cp);
-            i += length;
+        const Utf8Sequence sequence = scanUtf8Sequence(p, n, i);
+        if (sequence.complete) {
+            o = putUtf16(sequence.codePoint, o);
+            i += sequence.length;
         } else {
-            cp -= 0x10000;
-            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-            i += length;
+            *o++ = windows1252Character(p[i++]);
         }
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
