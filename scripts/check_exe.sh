@@ -6,7 +6,9 @@
 # beyond the system's. It also carries exactly one manifest, an icon and a
 # version resource.
 #   scripts/check_exe.sh EXE [--any-arch]   (--any-arch: the x86_64 build,
-#                                            checked for its DLLs only)
+#                                            checked for its DLLs only, and
+#                                            its header against 5.2, the
+#                                            first x64 Windows, XP x64)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 exe=$1
@@ -25,9 +27,11 @@ fi
 imports=$(python3 "$here/pe_imports.py" "$exe")
 read -r _ _ os_version _ subsystem_version _ subsystem < <(grep '^header ' <<<"$imports")
 echo "  header: OS version $os_version, subsystem version $subsystem_version, subsystem $subsystem"
-version_above_5() { awk -v v="$1" 'BEGIN { split(v, p, "."); exit !(p[1] > 5 || (p[1] == 5 && p[2] > 0)) }'; }
-version_above_5 "$os_version" && problem "the header asks for Windows $os_version (at most 5.0: Windows 2000)"
-version_above_5 "$subsystem_version" && problem "the header's subsystem version is $subsystem_version (at most 5.0: Windows 2000)"
+ceiling=5.0 oldest="Windows 2000"
+[[ $any_arch == --any-arch ]] && ceiling=5.2 oldest="Windows XP x64"
+version_above() { awk -v v="$1" -v c="$ceiling" 'BEGIN { split(v, p, "."); split(c, q, "."); exit !(p[1] > q[1] || (p[1] == q[1] && p[2] > q[2])) }'; }
+version_above "$os_version" && problem "the header asks for Windows $os_version (at most $ceiling: $oldest)"
+version_above "$subsystem_version" && problem "the header's subsystem version is $subsystem_version (at most $ceiling: $oldest)"
 [[ $subsystem == 2 ]] || problem "subsystem $subsystem, not the Windows GUI (2)"
 grep -q '^delay-import ' <<<"$imports" && problem "delay-loaded imports: $(grep '^delay-import ' <<<"$imports" | head -3 | tr '\n' ' ')"
 
@@ -56,5 +60,5 @@ manifests=$(grep -c '^type 24 ' <<<"$resources" || true)
 grep -q '^type 24 .*common-controls-6 True asInvoker True' <<<"$resources" || problem "the manifest lacks Common Controls 6 or asInvoker"
 grep -q '^type 14 ' <<<"$resources" || problem "no icon"
 grep -q '^type 16 ' <<<"$resources" || problem "no version resource"
-((status == 0)) && echo "  the exe is fit for Windows 2000 and later"
+((status == 0)) && echo "  the exe is fit for $oldest and later"
 exit $status
