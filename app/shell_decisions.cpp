@@ -67,6 +67,12 @@ std::int32_t findActiveListIndex(const ListCatalogue& catalogue, std::u16string_
     return found == names.end() ? -1 : static_cast<std::int32_t>(found - names.begin());
 }
 
+std::int32_t activeListIndexAfterCatalogueChange(const ListCatalogue& catalogue, std::u16string_view activeListFile) {
+    if (activeListFile.empty()) return -1;
+    const std::int32_t index = findActiveListIndex(catalogue, activeListFile);
+    return index != -1 ? index : static_cast<std::int32_t>(catalogue.fileNames.size());
+}
+
 FirstRunGuidance firstRunGuidance(const ListCatalogue& catalogue, std::int32_t activeListIndex) {
     if (catalogue.fileNames.empty()) return FirstRunGuidance::NoListCreated;
     if (activeListIndex < 0 || static_cast<std::size_t>(activeListIndex) >= catalogue.fileNames.size()) {

@@ -68,6 +68,14 @@ inline constexpr FontChoice TitleBoldFont{u"Arial", 10, true};
 // alike, so that "Notes.DAT" or "a.dat.dat" are found the same way by all.
 std::int32_t findActiveListIndex(const ListCatalogue& catalogue, std::u16string_view activeListFile);
 
+// The active list's place once the editor has created or deleted a list,
+// `catalogue` being the new one: its position by exact file name. An active
+// list that was deleted stays the active one, its table expanding until
+// another is chosen, at the one place no list of the catalogue has (its
+// size), so that nothing takes it for the list now at its old position; no
+// active list stays -1.
+std::int32_t activeListIndexAfterCatalogueChange(const ListCatalogue& catalogue, std::u16string_view activeListFile);
+
 // The last start-up step: with no list at all, or none active, the user is
 // told so (box titled "Calmirande") and the editor is shown; otherwise the
 // active list is loaded for expansion.

@@ -52,6 +52,10 @@ TrayMenu buildTrayMenu(const AppState& state) {
     return menu;
 }
 
+bool trayMenuShowsCatalogue(const TrayMenu& menu, const ListCatalogue& catalogue) {
+    return menu.listFiles == catalogue.fileNames;
+}
+
 void refreshTrayMenu(TrayMenu& menu, const AppState& state) {
     for (TrayMenuItem& item : menu.items) {
         if (item.separator) continue;

@@ -59,6 +59,11 @@ std::u16string currentListText(std::u16string_view activeListFile);
 // item 6 when the user has the expansion switched on.
 TrayMenu buildTrayMenu(const AppState& state);
 
+// Whether the menu's list items are the catalogue's lists. Once the editor
+// has created or deleted a list they are not, and the menu is built again
+// at once: no item may stand for a deleted file.
+bool trayMenuShowsCatalogue(const TrayMenu& menu, const ListCatalogue& catalogue);
+
 // Item 1's text and every check mark again from `state`; the list items stay
 // those the menu was built with.
 void refreshTrayMenu(TrayMenu& menu, const AppState& state);

@@ -66,8 +66,8 @@ bool isListNameTaken(FileStore& files, std::u16string_view listName, const std::
 
 std::optional<std::u16string_view> newListNameRefusal(FileStore& files, std::u16string_view listName,
                                                       const std::vector<std::u16string>& shownNames) {
-    // The character test sees the name with ".dat", so an empty name passes.
-    if (!isValidFileName(newListFileName(listName))) return messages::ListNameForbidden;
+    // An empty name would make ".dat", a list with no name to show or choose.
+    if (listName.empty() || !isValidFileName(newListFileName(listName))) return messages::ListNameForbidden;
     if (isListNameTaken(files, listName, shownNames)) return messages::ListNameTaken;
     return std::nullopt;
 }

@@ -35,6 +35,7 @@ std::u16string newListFileName(std::u16string_view listName);
 bool isListNameTaken(FileStore& files, std::u16string_view listName, const std::vector<std::u16string>& shownNames);
 
 // Why a new list name is refused (a message of the "Erreur" box), or nothing.
+// An empty name is refused as forbidden.
 std::optional<std::u16string_view> newListNameRefusal(FileStore& files, std::u16string_view listName,
                                                       const std::vector<std::u16string>& shownNames);
 

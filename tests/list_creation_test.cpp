@@ -85,7 +85,7 @@ const std::u16string kTaken = u"Ce nom est déjà créé !";
 INSTANTIATE_TEST_SUITE_P(
     Lists, NewListNameRefusal,
     ::testing::Values(RefusalCase{"New", u"Travail", std::nullopt},
-                      RefusalCase{"EmptyNameGivesDotDat", u"", std::nullopt},
+                      RefusalCase{"EmptyName", u"", kForbidden},
                       RefusalCase{"SameName", u"Perso", kTaken}, RefusalCase{"OtherCase", u"PERSO", kTaken},
                       RefusalCase{"AccentedCapitals", u"ÉLÈVE", kTaken},
                       RefusalCase{"ShownNameOfADoubledExtension", u"A", kTaken},

@@ -126,6 +126,29 @@ INSTANTIATE_TEST_SUITE_P(
         IndexCase{"NotInTheCatalogue", {u"Perso.dat"}, u"Autre.dat", -1}),
     testing::CaseName{});
 
+// After the editor created or deleted a list (the catalogue is the new one).
+class ActiveListIndexAfterChange : public ::testing::TestWithParam<IndexCase> {};
+TEST_P(ActiveListIndexAfterChange, FollowsTheFileAndNeverPointsAtAnotherList) {
+    const ListCatalogue catalogue{GetParam().catalogue};
+    const std::int32_t index = activeListIndexAfterCatalogueChange(catalogue, GetParam().activeListFile);
+    EXPECT_EQ(index, GetParam().index);
+    // A list still active after its deletion: the hooks go on expanding it,
+    // and no list of the catalogue, nor the guidance, takes it for theirs.
+    if (index >= 0 && static_cast<std::size_t>(index) >= catalogue.fileNames.size()) {
+        EXPECT_NE(firstRunGuidance(catalogue, index), FirstRunGuidance::LoadActiveList);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shell, ActiveListIndexAfterChange,
+    ::testing::Values(
+        IndexCase{"AnEarlierListDeletedMovesItUp", {u"Travail.dat"}, u"Travail.dat", 0},
+        IndexCase{"ANewListAfterItKeepsItsPlace", {u"Perso.dat", u"Travail.dat", u"Neuve.dat"}, u"Travail.dat", 1},
+        IndexCase{"ItselfDeletedStaysActivePastTheEnd", {u"Perso.dat", u"Neuve.dat"}, u"Travail.dat", 2},
+        IndexCase{"TheLastListDeleted", {}, u"Travail.dat", 0},
+        IndexCase{"NoActiveListStaysNone", {u"Perso.dat"}, u"", -1},
+        IndexCase{"OtherCaseIsAnotherList", {u"perso.dat"}, u"Perso.dat", 1}),
+    testing::CaseName{});
+
 TEST(FirstRunGuidance, NoListAtAllThenNoActiveListThenLoad) {
     const ListCatalogue none;
     const ListCatalogue two{{u"Perso.dat", u"Notes.DAT"}};

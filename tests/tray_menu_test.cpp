@@ -66,6 +66,32 @@ TEST(TrayMenu, ListsFollowTheCatalogueWithTheActiveOneChecked) {
     EXPECT_EQ(item(menu, 1).text, u"Liste Actuelle: Notes.DAT");
 }
 
+// The editor deletes the active list, then creates another: each time the
+// menu no longer shows the catalogue and is built again, without the deleted
+// list, with no list checked, item 1 still naming the list that expands.
+TEST(TrayMenu, FollowsTheListsTheEditorDeletesAndCreates) {
+    AppState state;
+    state.catalogue.fileNames = {u"Perso.dat", u"Travail.dat", u"Notes.dat"};
+    state.activeListFile = u"Travail.dat";
+    state.activeListIndex = 1;
+    TrayMenu menu = buildTrayMenu(state);
+    EXPECT_TRUE(trayMenuShowsCatalogue(menu, state.catalogue));
+
+    state.catalogue.fileNames = {u"Perso.dat", u"Notes.dat"};
+    ASSERT_FALSE(trayMenuShowsCatalogue(menu, state.catalogue));
+    menu = buildTrayMenu(state);
+    EXPECT_EQ(ids(menu), (std::vector<std::uint32_t>{1, 10, 11, 0, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(item(menu, 11).text, u"Notes");
+    EXPECT_EQ(checkedIds(menu), (std::vector<std::uint32_t>{6}));
+    EXPECT_EQ(item(menu, 1).text, u"Liste Actuelle: Travail");
+
+    state.catalogue.fileNames.push_back(u"Neuve.dat");
+    ASSERT_FALSE(trayMenuShowsCatalogue(menu, state.catalogue));
+    menu = buildTrayMenu(state);
+    EXPECT_EQ(item(menu, 12).text, u"Neuve");
+    EXPECT_TRUE(trayMenuShowsCatalogue(menu, state.catalogue));
+}
+
 TEST(TrayMenu, TwentyListsTakeIdentifiersTenToTwentyNine) {
     AppState state;
     for (int i = 0; i < 20; ++i) state.catalogue.fileNames.push_back(u"L" + std::u16string(1, u'a' + i) + u".dat");
