@@ -33,6 +33,7 @@
 #include "editor/editor_model.h"
 #include "editor/editor_window_win32.h"
 #include "engine/delivery_win32.h"
+#include "engine/hook_watchdog.h"
 #include "engine/input_hooks_win32.h"
 #include "engine/writing_aid_win32.h"
 #include "lists/file_store_win32.h"
@@ -44,6 +45,7 @@ namespace calmirande {
 namespace {
 
 constexpr UINT_PTR TrayRetryTimer = 1;
+constexpr UINT_PTR HookWatchdogTimer = 2;
 
 // The hooks' view of the writing-aid strip.
 class WritingAidAdapter final : public WritingAidView {
@@ -96,6 +98,10 @@ public:
         menu_ = buildTrayMenu(state_);
         hmenu_ = createTrayMenu(menu_);
     }
+    // Built again when the editor has created or deleted a list.
+    void followCatalogue() {
+        if (!trayMenuShowsCatalogue(menu_, state_.catalogue)) buildMenu();
+    }
     void refreshMenu() {
         refreshTrayMenu(menu_, state_);
         updateTrayMenu(hmenu_.get(), menu_);
@@ -117,6 +123,7 @@ public:
     }
     void removeIcon() noexcept { icon_.reset(); }
 
+    int hooksReinstalled() const { return hooksReinstalled_; }
 #ifdef CALMIRANDE_INSTRUMENT
     double trayIconMs() const { return trayIconMs_; }
     bool trayIconShown() const { return icon_ && icon_->shown(); }
@@ -127,6 +134,17 @@ public:
         try {
             if (message == WmHookFollowUp) {
                 if (hooks_) hooks_->runFollowUp();
+                return 0;
+            }
+#ifdef CALMIRANDE_INSTRUMENT
+            static const UINT loseHooks = ::RegisterWindowMessageW(L"CalmirandeE2eLoseHooks");
+            if (message == loseHooks) {
+                if (hooks_) hooks_->loseHooksForTests();
+                return 0;
+            }
+#endif
+            if (message == WM_TIMER && wParam == HookWatchdogTimer) {
+                if (hooks_ && hooks_->reinstallIfLost()) ++hooksReinstalled_;
                 return 0;
             }
             if (message == WmTrayIcon) {
@@ -211,6 +229,7 @@ private:
     WritingAidWindow* aid_;  // null when the strip could not be made
     EditorEntry& editor_;
     InputHooks* hooks_ = nullptr;  // we don't own these: run() does
+    int hooksReinstalled_ = 0;
     TrayMenu menu_;
     UniqueMenu hmenu_;
     std::optional<TrayIcon> icon_;
@@ -230,10 +249,8 @@ public:
 
     void catalogueChanged(const std::vector<std::u16string>& fileNames) override {
         state_.catalogue.fileNames = fileNames;
-        // A deleted active list stays active (its table keeps expanding)
-        // until another is chosen; a moved one keeps its new place.
-        const std::int32_t index = findActiveListIndex(state_.catalogue, state_.activeListFile);
-        if (index != -1) state_.activeListIndex = index;
+        state_.activeListIndex = activeListIndexAfterCatalogueChange(state_.catalogue, state_.activeListFile);
+        if (tray_) tray_->followCatalogue();
     }
 
     void editorLeft(LeaveOutcome& outcome) override {
@@ -308,9 +325,15 @@ void writeTimings(const InputHooks& hooks, const TrayController& tray) {
     std::fprintf(out, "hook_samples %zu\nhook_p50_us %.2f\nhook_p99_us %.2f\nhook_max_us %.2f\n", hook.count(),
                  hook.percentile(50), hook.percentile(99), hook.percentile(100));
     std::fprintf(out, "tray_icon_shown %d\ntray_icon_ms %.1f\n", tray.trayIconShown() ? 1 : 0, tray.trayIconMs());
+    std::fprintf(out, "hooks_reinstalled %d\n", tray.hooksReinstalled());
+    // One line a delivery: the ending key's hook call to the SendInput call
+    // and to its return (-1 when nothing was sent), the block's events and
+    // how it went (0 sent, 1 fewer events inserted, 2 typed on, 3 focus
+    // changed, 4 no focus, 5 modifiers held).
     for (const DeliveryTiming& delivery : deliveryTimings()) {
-        std::fprintf(out, "delivery_ms %.2f floor_ms %.0f settle_ms %.2f ordered %d\n", delivery.elapsedMs,
-                     delivery.pacingFloorMs, delivery.settleMs, delivery.orderedThroughout ? 1 : 0);
+        std::fprintf(out, "delivery hook_to_sending_ms %.3f hook_to_sent_ms %.3f events %zu result %d\n",
+                     delivery.hookToSendingMs, delivery.hookToSentMs, delivery.events,
+                     static_cast<int>(delivery.result));
     }
     std::fclose(out);
 }
@@ -408,6 +431,12 @@ int run(HINSTANCE instance) {
     InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidReady ? &aidView : nullptr);
     tray.setHooks(&hooks);
     hooks.install(instance, about.hwnd(), WmHookFollowUp);
+#ifdef CALMIRANDE_INSTRUMENT
+    if (const wchar_t* hold = _wgetenv(L"CALMIRANDE_E2E_HOLD_DELIVERY_MS")) {
+        holdDeliveriesForTests(static_cast<unsigned>(_wtoi(hold)));
+    }
+#endif
+    ::SetTimer(about.hwnd(), HookWatchdogTimer, HookWatchdogPeriodMs, nullptr);
 
     about.fill(fonts.titleBold.get(), fonts.smallBold.get());
     tray.buildMenu();
@@ -422,7 +451,8 @@ int run(HINSTANCE instance) {
         activateList(state, files, aid);
     } else {
         showMessage(guidanceMessage(guidance), messages::ProgramName);
-        editor.showForGuidance();
+        // "Quitter" may have been chosen while the box was up: no editor then.
+        if (!state.quitRequested) editor.showForGuidance();
     }
 
     // "Quitter" may have been chosen while the guidance was shown.

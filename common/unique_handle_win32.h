@@ -62,16 +62,4 @@ using UniqueIcon = UniqueHandle<HICON, handle_detail::destroyIcon>;
 using UniqueHook = UniqueHandle<HHOOK, handle_detail::unhook>;
 using UniqueFindHandle = UniqueHandle<HANDLE, handle_detail::findClose, handle_detail::invalidFile>;
 
-// Raises the system timer resolution to 1 ms for the scope's lifetime.
-class TimerResolutionScope {
-public:
-    TimerResolutionScope() noexcept;
-    ~TimerResolutionScope();
-    TimerResolutionScope(const TimerResolutionScope&) = delete;
-    TimerResolutionScope& operator=(const TimerResolutionScope&) = delete;
-
-private:
-    bool raised_;
-};
-
 }  // namespace calmirande

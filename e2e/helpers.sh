@@ -68,6 +68,9 @@ e2e__store_notepad_xid() {
 # window that receives the X focus) and Wine's focus on its Edit control.
 e2e_focus_notepad() {
     xdotool windowfocus --sync "$E2E_NOTEPAD_XID" >/dev/null 2>&1 || true
+    # After the window that had the foreground was killed, the X focus alone
+    # does not activate notepad under Wine; SetForegroundWindow does.
+    e2e_notepad_has_focus || e2e_probe activate --class Notepad >/dev/null 2>&1 || true
     e2e_wait_for 10 "notepad in the foreground with its Edit focused" e2e_notepad_has_focus
 }
 
@@ -158,6 +161,7 @@ e2e_start_keypad() {
 
 e2e_focus_keypad() {
     xdotool windowfocus --sync "$E2E_KEYPAD_XID" >/dev/null 2>&1 || true
+    e2e_keypad_has_focus || e2e_probe activate --class "$KEYPAD_CLASS" >/dev/null 2>&1 || true
     e2e_wait_for 10 "the key pad in the foreground with its field focused" e2e_keypad_has_focus
 }
 
@@ -183,4 +187,57 @@ e2e_clear_keypad() {
     e2e_focus_keypad || return 1
     xdotool key Delete
     e2e_wait_for 10 "the key pad emptied" e2e_keypad_holds "$E2E_TMP/empty.txt"
+}
+
+# ---------------------------------------------------------------- WordPad
+
+# Wine's WordPad: a rich-edit target, as office suites' simpler cousins.
+WORDPAD_CLASS=WORDPADTOP
+E2E_WORDPAD_PID=
+E2E_WORDPAD_XID=
+
+e2e_wordpad_has_focus() {
+    local state
+    state=$(e2e_probe foreground) || return 1
+    grep -q "^foreground: $WORDPAD_CLASS " <<<"$state" && grep -q '^focus: RichEdit' <<<"$state"
+}
+
+e2e__store_wordpad_xid() {
+    E2E_WORDPAD_XID=$(xdotool search --onlyvisible --name 'Wine Wordpad$' 2>/dev/null | head -n 1)
+    [[ -n "$E2E_WORDPAD_XID" ]]
+}
+
+e2e_focus_wordpad() {
+    xdotool windowfocus --sync "$E2E_WORDPAD_XID" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "WordPad in the foreground with its text focused" e2e_wordpad_has_focus
+}
+
+e2e_start_wordpad() {
+    "$WINE" 'C:\Program Files\Windows NT\Accessories\wordpad.exe' >"$E2E_TMP/wordpad.log" 2>&1 &
+    E2E_WORDPAD_PID=$!
+    e2e_wait_for 60 "WordPad's window" e2e__store_wordpad_xid || return 1
+    e2e_focus_wordpad
+}
+
+e2e_stop_wordpad() {
+    [[ -n "$E2E_WORDPAD_PID" ]] || return 0
+    kill "$E2E_WORDPAD_PID" 2>/dev/null || true
+    wait "$E2E_WORDPAD_PID" 2>/dev/null || true
+    E2E_WORDPAD_PID=
+    E2E_WORDPAD_XID=
+}
+
+# e2e_wordpad_holds FILE: WordPad's text (WM_GETTEXT: CR LF line ends) is
+# byte for byte FILE's content; the text read last is left in
+# $E2E_TMP/wordpad.txt.
+e2e_wordpad_holds() {
+    e2e_probe read-rich --class "$WORDPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/wordpad.txt")" >/dev/null &&
+        cmp -s "$E2E_TMP/wordpad.txt" "$1"
+}
+
+e2e_clear_wordpad() {
+    : >"$E2E_TMP/empty.txt"
+    e2e_focus_wordpad || return 1
+    xdotool key --clearmodifiers ctrl+a Delete
+    e2e_wait_for 10 "WordPad emptied" e2e_wordpad_holds "$E2E_TMP/empty.txt"
 }

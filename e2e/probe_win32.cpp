@@ -4,13 +4,14 @@
 //
 //   deliver --workdir DIR --list NAME.dat --word W --trigger space|tab|enter
 //           [--plan-out FILE] [--barrier off]
-//       Plans the expansion of W from DIR\Listes\NAME.dat and posts it to the
-//       focused control of the foreground application, exactly as the tray
-//       program's worker thread does. Exit 0 when planned and delivered,
-//       3 when W is not in the list, 2 when the list cannot be loaded.
-//       "--barrier off" posts at the plain pace without waiting for the
-//       target: the delivery the program must not use, kept to show that the
-//       lagging-target test catches the reordering it causes.
+//       Plans the expansion of W from DIR\Listes\NAME.dat and sends it into
+//       the input stream in one SendInput call, as the tray program's worker
+//       does (without its guards: no hook counts keys here). Exit 0 when
+//       planned and sent whole, 3 when W is not in the list, 2 when the list
+//       cannot be loaded, 5 when SendInput took fewer events. The plan file
+//       holds what a target is dispatched for it. "--barrier off" posts the
+//       presses as messages 5 ms apart instead: the old delivery, kept to
+//       show that the lagging-target cases catch the reordering it causes.
 //   read-notepad --out FILE
 //       Writes the text of Wine's notepad edit control to FILE as UTF-8,
 //       byte for byte (CR LF kept).
@@ -77,7 +78,12 @@
 //       window of class C: a tray menu command, as the menu sends it.
 //   post --class C --message M [--wparam W] [--lparam L]
 //       Posts any message (decimal numbers) to that window; M may also be
-//       "TaskbarCreated", the shell's registered message.
+//       a registered message's name ("TaskbarCreated", the shell's, or the
+//       test build's "CalmirandeE2eLoseHooks").
+//   time-text --expect FILE --out FILE [--ready FILE] [--timeout-ms N]
+//       Times, from the user's next Space (this probe's own low-level hook)
+//       to notepad holding FILE's text (UTF-8), polling about every
+//       millisecond; writes "space_to_text_ms X". Exit 1 on the timeout.
 //   clipboard --text T
 //       Puts T on the clipboard as Unicode text.
 //   tray-icon --class C [--id N] [--delete 1]
@@ -118,6 +124,8 @@
 //   CHAR 42
 
 #include <windows.h>
+
+#include <cwctype>
 #include <commctrl.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -146,7 +154,8 @@
 
 namespace {
 
-using calmirande::MessageKind;
+// What a target is dispatched, as the sequence files name it.
+enum class MessageKind { KeyDown, Char };
 
 constexpr int ExitOk = 0;
 constexpr int ExitUsage = 1;
@@ -231,21 +240,39 @@ private:
 
 // ---------------------------------------------------------------- deliver
 
-// The program's delivery without the wait for the target after each message.
-class PaceOnlyPoster final : public calmirande::MessagePoster {
-public:
-    explicit PaceOnlyPoster(calmirande::MessagePoster& target) : target_(target) {}
-    Window focusedWindow() override { return target_.focusedWindow(); }
-    bool awaitPendingInput(Window window) override { return target_.awaitPendingInput(window); }
-    void post(Window window, const calmirande::PlannedMessage& message) override { target_.post(window, message); }
-    bool roundTrip(Window) override { return false; }
-    std::int64_t nowMicroseconds() override { return target_.nowMicroseconds(); }
-    void waitMicroseconds(std::int64_t microseconds) override { target_.waitMicroseconds(microseconds); }
-    std::optional<calmirande::CaretPosition> caret(Window window) override { return target_.caret(window); }
+// The old delivery, kept only as the control of the ordering cases: each
+// press posted to the focused control as a WM_KEYDOWN (a virtual key) or a
+// WM_CHAR (a text unit), 5 ms apart. A target's TranslateMessage queues a
+// key-down's character behind the messages already posted, so a stalled
+// target sees them out of order.
+void postAtPlainPace(const calmirande::ExpansionPlan& plan) {
+    const HWND focus = reinterpret_cast<HWND>(calmirande::currentFocus().focus);
+    if (!focus) return;
+    for (const calmirande::InputEvent& event : plan.events) {
+        if (event.keyUp) continue;
+        if (event.kind == calmirande::InputKind::Unicode) PostMessageW(focus, WM_CHAR, event.code, 0);
+        else PostMessageW(focus, WM_KEYDOWN, event.code, 0);
+        Sleep(5);
+    }
+}
 
-private:
-    calmirande::MessagePoster& target_;
-};
+// What a target with a standard loop is dispatched for the plan: a key-down
+// for each press (VK_PACKET for a text unit) and the character of a text
+// unit; run.sh adds the characters TranslateMessage makes of the virtual
+// keys.
+std::string planLines(const calmirande::ExpansionPlan& plan) {
+    std::string lines;
+    for (const calmirande::InputEvent& event : plan.events) {
+        if (event.keyUp) continue;
+        if (event.kind == calmirande::InputKind::Unicode) {
+            lines += sequenceLine(MessageKind::KeyDown, VK_PACKET);
+            lines += sequenceLine(MessageKind::Char, event.code);
+        } else {
+            lines += sequenceLine(MessageKind::KeyDown, event.code);
+        }
+    }
+    return lines;
+}
 
 int runDeliver(const Options& options) {
     const auto workdir = options.get(L"workdir");
@@ -282,25 +309,93 @@ int runDeliver(const Options& options) {
     if (barrier && *barrier != L"off") return ExitUsage;
 
     if (const auto planOut = options.get(L"plan-out")) {
-        std::string lines;
-        for (const calmirande::PlannedMessage& message : plan->messages) lines += sequenceLine(message.kind, message.code);
-        if (!writeFileAtomically(*planOut, lines)) {
+        if (!writeFileAtomically(*planOut, planLines(*plan))) {
             printLine(L"cannot write " + *planOut);
             return ExitUsage;
         }
     }
     if (barrier) {
-        const calmirande::TimerResolutionScope resolution;
-        calmirande::Win32MessagePoster target;
-        PaceOnlyPoster paceOnly(target);
-        calmirande::deliverPlan(*plan, paceOnly);
+        postAtPlainPace(*plan);
     } else {
-        calmirande::deliverToForeground(*plan);
+        const std::size_t inserted = calmirande::sendInputBlock(plan->events);
+        if (inserted != plan->events.size()) {
+            printLine(L"SendInput inserted " + std::to_wstring(inserted) + L" of " + std::to_wstring(plan->events.size()) +
+                      L" events");
+            return ExitFailure;
+        }
     }
     return ExitOk;
 }
 
 // ---------------------------------------------------------------- read-notepad
+
+// ---------------------------------------------------------------- time-text
+
+// The first Space the user presses (not injected), on the QueryPerformance-
+// Counter clock; 0 until then. Written by the hook, on this thread.
+LONGLONG gSpaceAt = 0;
+
+LRESULT CALLBACK spaceTimeProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
+    if (nCode == HC_ACTION && gSpaceAt == 0 && wParam == WM_KEYDOWN) {
+        const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        if (key.vkCode == VK_SPACE && !(key.flags & LLKHF_INJECTED)) {
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            gSpaceAt = now.QuadPart;
+        }
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+std::wstring notepadText(HWND edit) {
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+// time-text: from the user's Space (seen by this probe's own low-level hook)
+// to notepad holding the expected text, polled every millisecond or so.
+int runTimeText(const Options& options) {
+    const auto expectPath = options.get(L"expect");
+    const auto out = options.get(L"out");
+    if (!expectPath || !out) return ExitUsage;
+    std::string bytes;
+    if (FILE* in = _wfopen(expectPath->c_str(), L"rb")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.append(buffer, got);
+        std::fclose(in);
+    } else {
+        return ExitUsage;
+    }
+    std::wstring expected(bytes.size(), L'\0');
+    expected.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), expected.data(), static_cast<int>(expected.size()))));
+    const HWND notepad = FindWindowW(L"Notepad", nullptr);
+    const HWND edit = notepad ? FindWindowExW(notepad, nullptr, L"Edit", nullptr) : nullptr;
+    if (edit == nullptr) return ExitNoWindow;
+    calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, spaceTimeProc, GetModuleHandleW(nullptr), 0));
+    if (!hook.get()) return ExitFailure;
+    if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const DWORD start = GetTickCount();
+    const DWORD timeout = options.number(L"timeout-ms", 10000);
+    MSG msg;
+    while (GetTickCount() - start < timeout) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (gSpaceAt == 0 || notepadText(edit) != expected) continue;
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        char line[64];
+        std::snprintf(line, sizeof line, "space_to_text_ms %.1f\n",
+                      static_cast<double>(now.QuadPart - gSpaceAt) * 1000.0 / static_cast<double>(frequency.QuadPart));
+        return writeFileAtomically(*out, line) ? ExitOk : ExitFailure;
+    }
+    return ExitFailure;
+}
 
 int runReadNotepad(const Options& options) {
     const auto out = options.get(L"out");
@@ -877,8 +972,9 @@ int runPost(const Options& options) {
     if (!message) return ExitUsage;
     const HWND hwnd = findTopLevel(options);
     if (hwnd == nullptr) return ExitNoWindow;
-    const UINT code = *message == L"TaskbarCreated" ? RegisterWindowMessageW(L"TaskbarCreated")
-                                                     : options.number(L"message", 0);
+    // A name (TaskbarCreated, the test build's own) is a registered message.
+    const bool named = !message->empty() && !iswdigit((*message)[0]);
+    const UINT code = named ? RegisterWindowMessageW(message->c_str()) : options.number(L"message", 0);
     return PostMessageW(hwnd, code, options.number(L"wparam", 0), options.number(L"lparam", 0)) ? ExitOk
                                                                                                : ExitFailure;
 }
@@ -1243,6 +1339,7 @@ int usage() {
         L"       calmirande_e2e_probe keylog --out FILE [--ready FILE] [--timeout-ms T]\n"
         L"       calmirande_e2e_probe command --class C --id N\n"
         L"       calmirande_e2e_probe post --class C --message M [--wparam W] [--lparam L]\n"
+        L"       calmirande_e2e_probe time-text --expect FILE --out FILE [--ready FILE] [--timeout-ms N]\n"
         L"       calmirande_e2e_probe tree --class C\n"
         L"       calmirande_e2e_probe read-rich --class C --out FILE [--index N]\n"
         L"       calmirande_e2e_probe click --class C --id N\n"
@@ -1273,6 +1370,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"close-window") rc = runCloseWindow(options);
         else if (command == L"wait-idle") rc = runWaitIdle(options);
         else if (command == L"keylog") rc = runKeyLog(options);
+        else if (command == L"time-text") rc = runTimeText(options);
         else if (command == L"read-text") rc = runReadText(options);
         else if (command == L"keypad") rc = runKeyPad(options);
         else if (command == L"bare-hook") rc = runBareHook(options);

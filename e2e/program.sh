@@ -28,6 +28,8 @@ BJR_TEXT=$'Bonjour\r\nPaul'
 SLT_TEXT='Salut'
 ACC_TEXT='Très élégant : déjà reçu, où ça coûte 5 € à Noël ?'
 ADR_TEXT=$'12 rue des Lilas\r\n75001 Paris\tFrance\r\n'
+# 400 characters, for the time of a long text.
+LNG_TEXT="$(printf 'Un texte. %.0s' {1..39})Fin du tex"
 
 program_write_files() {
     local dir=$1 aid=$2
@@ -45,7 +47,11 @@ program_write_files() {
         $'adr\t12 rue des Lilas<R>75001 Paris<T>France<R>' \
         $'prê\tPrêt à partir' \
         $'réf\tRéférence' \
-        $'bjx\tBonjour Xavier'
+        $'bjx\tBonjour Xavier' \
+        $'cdl\tCordialement,' \
+        $'col\tcol1<T>col2' \
+        $'emo\tBravo \xF0\x9F\x8E\x89 !' \
+        "lng"$'\t'"$LNG_TEXT"
     printf '\xEF\xBB\xBF%s\r\n%s' "$PROGRAM_LIST" "$aid" >"$dir/Preferences.txt"
 }
 
@@ -82,12 +88,13 @@ program_stop() {
     PROGRAM_PID=
 }
 
-# The target the cases type into: notepad or keypad.
+# The target the cases type into: notepad, wordpad or keypad.
 PROGRAM_TARGET=notepad
 
 target_holds() {
     case $PROGRAM_TARGET in
         notepad) e2e_notepad_holds "$1" ;;
+        wordpad) e2e_wordpad_holds "$1" ;;
         keypad) e2e_keypad_holds "$1" ;;
     esac
 }
@@ -98,6 +105,7 @@ target_text() { echo "$E2E_TMP/$PROGRAM_TARGET.txt"; }
 target_clear() {
     case $PROGRAM_TARGET in
         notepad) e2e_clear_notepad ;;
+        wordpad) e2e_clear_wordpad ;;
         keypad) e2e_clear_keypad ;;
     esac
 }
@@ -105,6 +113,7 @@ target_clear() {
 target_xid() {
     case $PROGRAM_TARGET in
         notepad) echo "$E2E_NOTEPAD_XID" ;;
+        wordpad) echo "$E2E_WORDPAD_XID" ;;
         keypad) echo "$E2E_KEYPAD_XID" ;;
     esac
 }
@@ -123,7 +132,11 @@ target_settles() {
 #                 Wine falls behind a long word typed faster, see
 #                 docs/delivery.md); xdotool presses Shift for each capital
 #                 and for "*" on the us layout, as people do
+#   ~MS TEXT      types TEXT at MS ms a key, in one go ("\n" is Return and
+#                 "\t" Tab, pressed as keys)
 #   +KEY...       presses and releases each key (xdotool key names)
+#   @hold KEY S   holds KEY down for S seconds
+#   @wait         lets a second pass (beyond a held delivery)
 #   @click        clicks the target's client area below its first line
 #   @wheel        turns the mouse wheel over the target
 program_input() {
@@ -131,10 +144,38 @@ program_input() {
     for action in "$@"; do
         case $action in
             +*) read -r -a keys <<<"${action#+}"; xdotool key "${keys[@]}" ;;
+            \~*) program_type_at "${action%% *}" "${action#* }" ;;
+            @hold\ *) read -r _ key seconds <<<"$action"; xdotool keydown "$key"; sleep "$seconds"; xdotool keyup "$key" ;;
+            @wait) sleep 1 ;;
             @click) xdotool mousemove --sync $(target_click_point) click 1 ;;
             @wheel) xdotool mousemove --sync $(target_click_point) click 5 ;;
             *) xdotool type --delay 40 -- "$action" ;;
         esac
+    done
+}
+
+# program_type_at ~MS TEXT: TEXT at MS ms a key, a line break as a press of
+# Return and a tab as one of Tab (xdotool would type "\n" as Linefeed).
+program_type_at() {
+    local pace=${1#\~} text=$2 segment=''
+    # xdotool type waits half its delay after each key's release already.
+    local pause half
+    pause=$(awk -v p="$pace" 'BEGIN { printf "%.3f", p / 1000 }')
+    half=$(awk -v p="$pace" 'BEGIN { printf "%.3f", p / 2000 }')
+    while [[ -n $text ]]; do
+        segment=${text%%[$'\n\t']*}
+        text=${text:${#segment}}
+        if [[ -n $segment ]]; then
+            xdotool type --delay "$pace" -- "$segment"
+            sleep "$half"
+        fi
+        [[ -n $text ]] || break
+        case ${text:0:1} in
+            $'\n') xdotool key Return ;;
+            $'\t') xdotool key Tab ;;
+        esac
+        text=${text:1}
+        sleep "$pause"
     done
 }
 
@@ -343,6 +384,11 @@ program_aid_off_case() {
 program_timings() {
     local file=$1 bare=${2:-}
     awk '
+        function sort_and_print(what, v,    i, j, t) {
+            for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+            printf "  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n", what, v[int((n - 1) * 0.5)], v[int((n - 1) * 0.99)], v[n - 1]
+        }
+        { sub(/\r$/, "") }
         FILENAME != ARGV[1] && $1 == "bare_samples" { bare_samples = $2 }
         FILENAME != ARGV[1] && $1 == "bare_p50_us" { bare_p50 = $2 }
         FILENAME != ARGV[1] && $1 == "bare_p99_us" { bare_p99 = $2 }
@@ -351,16 +397,20 @@ program_timings() {
         $1 == "hook_p50_us" { p50 = $2 }
         $1 == "hook_p99_us" { p99 = $2 }
         $1 == "hook_max_us" { max = $2 }
-        $1 == "delivery_ms" && $4 > 0 { ratio[n++] = $2 / $4; settle += $6; ordered += $8 }
+        $1 == "hooks_reinstalled" { reinstalled = $2 }
+        $1 == "delivery" { result[$9]++; deliveries++; if ($9 == 0) { sending[n] = $3; sent[n] = $5; per_event[n] = ($5 - $3) / $7; n++ } }
         END {
-            printf "  hook: %d key presses, p50 %.1f us, p99 %.1f us, max %.1f us\n", samples, p50, p99, max
+            printf "  hook: %d key presses, p50 %.1f us, p99 %.1f us, max %.1f us; reinstalled by the watchdog: %d\n", samples, p50, p99, max, reinstalled
             if (bare_samples > 0 && bare_p50 > 0 && bare_p99 > 0)
                 printf "  hook against a bare hook (%d key presses, p50 %.1f us, p99 %.1f us): p50 %.2fx, p99 %.2fx\n",
                     bare_samples, bare_p50, bare_p99, p50 / bare_p50, p99 / bare_p99
-            if (n == 0) { print "  delivery: none recorded"; exit }
-            for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (ratio[j] < ratio[i]) { t = ratio[i]; ratio[i] = ratio[j]; ratio[j] = t }
-            median = (n % 2) ? ratio[int(n / 2)] : (ratio[n / 2 - 1] + ratio[n / 2]) / 2
-            printf "  delivery/floor, barriers included: %d expansions, median %.3f, max %.3f; every barrier answered in %d; wait for pending input before it: mean %.1f ms\n", n, median, ratio[n - 1], ordered, settle / n
+            if (deliveries == 0) { print "  delivery: none recorded"; exit }
+            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d\n",
+                deliveries, result[0], result[1], result[2], result[3], result[4], result[5]
+            if (n == 0) exit
+            sort_and_print("ending key (hook call) to SendInput called", sending)
+            sort_and_print("ending key (hook call) to SendInput returned", sent)
+            sort_and_print("SendInput, per event of the block", per_event)
         }' "$file" ${bare:+"$bare"}
 }
 
@@ -426,10 +476,8 @@ cpu_load_stop() {
 
 # program_load_case NAME COUNT: COUNT words typed and expanded, one after the
 # other, with every core kept busy meanwhile. A wrong expansion (the text
-# differs once it settles) is counted, shown and cleared away. The count is a
-# figure (the goal is none; docs/delivery.md says what still depends on
-# timing under load): the case fails only beyond 15 %, which means the
-# delivery is broken, not starved.
+# differs once it settles) is counted, shown and cleared away, and any wrong
+# one fails the case.
 program_load_case() {
     local name=$1 count=$2 i wrong=0 expected='' word text
     local expected_file="$E2E_TMP/$name.expected" t0=$EPOCHREALTIME
@@ -454,7 +502,7 @@ program_load_case() {
     done
     cpu_load_stop
     echo "  $name: $i expansions in the $PROGRAM_TARGET under a $(nproc)-core CPU load, $wrong wrong ($(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.0f", b-a}') s)"
-    if ((i < count || wrong * 100 > count * 15)); then
+    if ((i < count || wrong > 0)); then
         fail "$name" "$wrong wrong expansions of $i"
         return
     fi
@@ -540,6 +588,186 @@ program_typing_cases() {
     program_case "$p-trailing-dash"   'Amicalement'               'amt ' -- 'Amicalement Bob' ' Bob'
 }
 
+# Sentences typed in one go, as people keep typing after an abbreviation:
+# the next key comes a pace after the ending key. Every kind of ending, a
+# parameter, the caret, a trailing "-", accents, a character outside the
+# BMP, capitals (one Shift press each) and a tab inside a text. Under Wine a
+# block is not atomic (SendInput sends its events one by one, see
+# docs/wine.md): a key typed while a long block goes in lands inside it. So
+# for now the count of exact sentences is a figure, printed, and every wrong
+# one is kept in the artefacts; it fails nothing.
+SENTENCE_PACES=${E2E_SENTENCE_PACES:-60 120 200}
+program_sentence_cases() {
+    local p=$1 pace exact=0 total=0 wrong_names=()
+    local -a cases
+    for pace in $SENTENCE_PACES; do
+        cases=(
+            "words-${pace}ms" 'merci Cordialement, bien Cordialement, fin ' "~$pace merci cdl bien cdl fin "
+            "endings-${pace}ms" "$SLT_TEXT Paul"$'\r\n'"$BJR_TEXT"$'\t'"Je vous prie d'agréer, Madame la Directrice, mes sentiments distingués ok " "~$pace SLT Paul"$'\n'$'bjr\tfpol*Madame la Directrice* ok '
+            "texts-${pace}ms" "$ACC_TEXT Bravo "$'\xF0\x9F\x8E\x89'" ! col1"$'\t'"col2 Amicalement Bob Cher Paul, à bientôt" "~$pace acc emo col amt  Bob cher Paul"
+            "lines-${pace}ms" "Vu $ADR_TEXT fin"$'\r\n'"$SLT_TEXT " "~$pace Vu adr fin"$'\n'"slt "
+        )
+        while ((${#cases[@]})); do
+            total=$((total + 1))
+            if sentence_exact "$p-sentence-${cases[0]}" "${cases[1]}" "${cases[2]}"; then
+                exact=$((exact + 1))
+            else
+                wrong_names+=("${cases[0]}")
+            fi
+            cases=("${cases[@]:3}")
+        done
+    done
+    echo "  $p: sentences typed on at ${SENTENCE_PACES// /, } ms a key: $exact of $total exact${wrong_names:+; not exact: ${wrong_names[*]}}"
+}
+
+# sentence_exact NAME EXPECTED ACTION: on an empty target, whether it holds
+# EXPECTED once the action is done and it settles; a wrong text is kept as
+# NAME.wrong.text.
+sentence_exact() {
+    local name=$1 expected_file="$E2E_TMP/$1.expected"
+    printf '%s' "$2" >"$expected_file"
+    target_clear || return 1
+    program_input "$3"
+    if e2e_wait_for 5 "the sentence" target_holds "$expected_file" 2>/dev/null && target_settles "$expected_file"; then
+        cp "$(target_text)" "$ARTIFACTS/$name.text"
+        return 0
+    fi
+    cp "$(target_text)" "$ARTIFACTS/$name.wrong.text"
+    cp "$expected_file" "$ARTIFACTS/$name.expected.text"
+    return 1
+}
+
+# The guards, in a session whose deliveries wait HOLD_MS before they look
+# (a test build's seam), so that a key, a held modifier or a focus change
+# lands between the ending key and the block: nothing typed rather than
+# something wrong. Then the watchdog: the hooks removed behind the program's
+# back, as the system removes a hook that overran its timeout.
+GUARD_HOLD_MS=500
+program_guard_session() {
+    local timings="$PROGRAM_DIR/calmirande-timings.txt"
+    e2e_focus_notepad
+    export CALMIRANDE_E2E_HOLD_DELIVERY_MS=$GUARD_HOLD_MS
+    if ! program_start "$PROGRAM_DIR"; then
+        unset CALMIRANDE_E2E_HOLD_DELIVERY_MS
+        fail program-guard-start "the program did not come up for the guard cases"
+        return
+    fi
+    unset CALMIRANDE_E2E_HOLD_DELIVERY_MS
+    # The "a" is typed while the delivery is held: the Backspaces would
+    # erase it and leave "Salu".
+    program_case program-guard-typed-on   'slt a'          'slt a' @wait
+    # A fast typist's Shift still down for the next capital: released for
+    # the block, pressed again after it.
+    program_case program-guard-shift-held "$SLT_TEXT "     'slt ' '@hold Shift_L 1.2'
+    # Ctrl held past the bound: a Backspace would be Ctrl+Backspace.
+    program_case program-guard-ctrl-held  'slt '           'slt ' '@hold Control_L 1.2' @wait
+    program_guard_focus_case
+    program_watchdog_case
+    program_end_case program-guard-timings calmirande-timings-guards.txt
+    local counts
+    counts=$(tr -d '\r' <"$ARTIFACTS/calmirande-timings-guards.txt" |
+        awk '$1 == "delivery" { n[$9]++ } $1 == "hooks_reinstalled" { r = $2 }
+             END { printf "%d %d %d %d", n[2], n[3], n[5], r }')
+    read -r typed_on focus_changed modifiers_held reinstalled <<<"$counts"
+    if ((typed_on < 1 || focus_changed < 1 || modifiers_held < 1)); then
+        fail program-guard-results "expected a delivery dropped for each guard; typed on $typed_on, focus changed $focus_changed, modifiers held $modifiers_held"
+    else
+        pass program-guard-results
+    fi
+    if ((reinstalled < 1)); then
+        fail program-watchdog-reinstalled "the watchdog never reinstalled the hooks"
+    else
+        pass program-watchdog-reinstalled
+    fi
+}
+
+# "slt " in notepad, then the key pad takes the focus while the delivery is
+# held: nothing typed in either.
+program_guard_focus_case() {
+    local name=program-guard-focus
+    if ! e2e_start_keypad; then fail "$name" "the key pad did not come up"; return; fi
+    PROGRAM_TARGET=notepad
+    if target_clear; then
+        xdotool type --delay 40 'slt '
+        xdotool windowfocus --sync "$E2E_KEYPAD_XID" >/dev/null 2>&1 || true
+        sleep 1.5
+        printf 'slt ' >"$E2E_TMP/$name.notepad"
+        : >"$E2E_TMP/$name.keypad"
+        if ! e2e_notepad_holds "$E2E_TMP/$name.notepad"; then
+            show_bytes notepad "$E2E_TMP/notepad.txt"
+            fail "$name" "notepad's text changed after it lost the focus"
+        elif ! e2e_keypad_holds "$E2E_TMP/$name.keypad"; then
+            show_bytes keypad "$E2E_TMP/keypad.txt"
+            fail "$name" "the expansion went to the window that took the focus"
+        else
+            pass "$name"
+        fi
+    else
+        fail "$name" "could not empty the notepad"
+    fi
+    e2e_stop_keypad
+    e2e_focus_notepad || true
+}
+
+# The hooks removed behind the program's back; the user types on ("x " goes
+# unseen), the watchdog sees input that no hook was called for and installs
+# them again, and the next abbreviation expands.
+program_watchdog_case() {
+    local name=program-watchdog
+    target_clear || { fail "$name" "could not empty the notepad"; return; }
+    e2e_probe post --class CalmirandeAbout --message CalmirandeE2eLoseHooks >/dev/null ||
+        { fail "$name" "could not post to the program"; return; }
+    sleep 1
+    program_input 'x '
+    sleep 3
+    program_step "$name" "x $SLT_TEXT " 'slt ' @wait || return
+    pass "$name"
+}
+
+# program_text_time_case NAME WORD TEXT: the time from the user's Space after
+# WORD to notepad holding TEXT and the Space, against the pacing floor of a
+# delivery that posts each message 5 ms apart, 5 x (n + 1 + m) ms. A figure:
+# the case fails only when the text never comes.
+program_text_time_case() {
+    local name=$1 word=$2 text=$3 ready="$E2E_TMP/time-text.ready" out="$E2E_TMP/$name.time" pid units floor
+    target_clear || { fail "$name" "could not empty the notepad"; return; }
+    printf '%s ' "$text" >"$E2E_TMP/$name.expected"
+    rm -f "$ready" "$out"
+    e2e_probe time-text --expect "$(e2e_winpath "$E2E_TMP/$name.expected")" --out "$(e2e_winpath "$out")" \
+        --ready "$(e2e_winpath "$ready")" --timeout-ms 15000 >/dev/null 2>&1 &
+    pid=$!
+    if ! e2e_wait_for 10 "the text timer" test -e "$ready"; then
+        kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+        fail "$name" "the probe's timer did not start"
+        return
+    fi
+    xdotool type --delay 40 -- "$word"
+    xdotool key space
+    wait "$pid" 2>/dev/null
+    if [[ ! -s "$out" ]]; then
+        fail "$name" "notepad never held the text"
+        return
+    fi
+    units=$(printf '%s' "$text" | iconv -f UTF-8 -t UTF-16LE | wc -c)
+    floor=$((5 * (${#word} + 1 + units / 2)))
+    echo "  $name: $((units / 2)) characters, $(tr -d '\r' <"$out" | awk '{print $2}') ms from the Space to the whole text in notepad (a posted delivery's floor: $floor ms)"
+    pass "$name"
+}
+
+# Wine's WordPad, a rich-edit target: the typing cases and the sentences.
+program_wordpad_session() {
+    if ! e2e_start_wordpad; then
+        fail wordpad-start "WordPad did not come up"
+        return
+    fi
+    PROGRAM_TARGET=wordpad
+    program_typing_cases wordpad
+    program_sentence_cases wordpad
+    e2e_stop_wordpad
+    PROGRAM_TARGET=notepad
+    e2e_focus_notepad || true
+}
+
 # program_keypad_session PREFIX [keypad options...]: the typing cases in a
 # fresh key pad (or, for keypad-load, the load case).
 program_keypad_session() {
@@ -554,6 +782,7 @@ program_keypad_session() {
         program_load_case keypad-load "${E2E_LOAD_EXPANSIONS:-200}"
     else
         program_typing_cases "$prefix"
+        program_sentence_cases "$prefix"
     fi
     e2e_stop_keypad
     PROGRAM_TARGET=notepad
@@ -592,6 +821,10 @@ program_cases() {
     program_case program-ctrl-cancels       "bjr $SLT_TEXT "            b +Control_L 'jr slt '
     program_case program-shift-keeps        "$BJR_TEXT "                b '+Shift_L Shift_R Shift_L' 'jr '
 
+    program_sentence_cases program
+    program_text_time_case program-time-13-characters cdl 'Cordialement,'
+    program_text_time_case program-time-400-characters lng "$LNG_TEXT"
+
     program_aid_exact_case
     program_aid_prefix_case
     program_aid_hides_case program-writing-aid-click-hides  @click
@@ -599,6 +832,7 @@ program_cases() {
     program_aid_hides_case program-writing-aid-one-letter   +BackSpace
     program_aid_hides_case program-writing-aid-no-match     x
 
+    program_wordpad_session
     program_keypad_session keypad
     program_keypad_session keypad-slow --stall-first-ms 40 --lag-ms 12
     program_end_case program-timings calmirande-timings.txt
@@ -613,6 +847,8 @@ program_cases() {
         program_keypad_session keypad-load
         program_end_case program-load-timings calmirande-timings-load.txt
     fi
+
+    program_guard_session
 
     # The writing aid turned off in the preferences.
     program_write_files "$PROGRAM_DIR" 0

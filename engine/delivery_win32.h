@@ -1,10 +1,10 @@
 #pragma once
-// Delivery of expansions into the focused window of the foreground
-// application, by posted WM_KEYDOWN / WM_CHAR messages.
+// Delivery of expansions into the focused control of the foreground
+// application, as one block of key events in the system's input stream
+// (SendInput), after the guards of deliverPlan.
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "engine/expansion_worker.h"
@@ -13,64 +13,73 @@
 
 namespace calmirande {
 
-// One per delivery (it remembers when the posting began). Worker thread.
-class Win32MessagePoster final : public MessagePoster {
+// What the hook keeps for the deliveries' guards. Written by the hook on the
+// main thread, read by the workers; lives as long as the process.
+struct HookCounters {
+    std::atomic<std::uint32_t> userKeyPresses{0};
+};
+
+// Marks the program's own events (dwExtraInfo), beside the system's
+// LLKHF_INJECTED.
+inline constexpr std::uintptr_t OwnInputSignature = 0x43414C4D;  // "CALM"
+
+// The foreground window and its focused control now. Any thread.
+FocusTarget currentFocus();
+
+// A monotonic clock in microseconds (QueryPerformanceCounter). Any thread.
+std::int64_t monotonicMicroseconds();
+
+// The system's input stream for one delivery. Worker thread.
+class Win32InputSink final : public InputSink {
 public:
-    // How long to wait for the hook to see a key event after the one that
-    // ended the word (its release, usually), which proves that key queued.
-    static constexpr unsigned LaterKeyEventTimeoutMs = 150;
+    explicit Win32InputSink(const HookCounters* counters) : counters_(counters) {}
 
-    Win32MessagePoster() = default;
-    // `keyEvents` is the hook's running count of key events (we don't own
-    // it; it outlives the workers) and `wordEndedAt` its value when the word
-    // ended.
-    Win32MessagePoster(const std::atomic<std::uint32_t>* keyEvents, std::uint32_t wordEndedAt)
-        : keyEvents_(keyEvents), wordEndedAt_(wordEndedAt) {}
-
-    // A target that has not come back to its loop after this long is taken
-    // as stopped: the rest of the delivery goes without waiting for it.
-    static constexpr unsigned RoundTripTimeoutMs = 250;
-
-    Window focusedWindow() override;
-    bool awaitPendingInput(Window window) override;
-    void post(Window window, const PlannedMessage& message) override;
-    bool roundTrip(Window window) override;
-    std::int64_t nowMicroseconds() override;
+    FocusTarget focus() override { return currentFocus(); }
+    std::uint32_t userKeyPresses() override;
+    ModifierKeys modifiers() override;
+    std::size_t send(const std::vector<InputEvent>& events) override;
+    std::int64_t nowMicroseconds() override { return monotonicMicroseconds(); }
     void waitMicroseconds(std::int64_t microseconds) override;
-    std::optional<CaretPosition> caret(Window window) override;
 
-    // nowMicroseconds() when the wait for pending input ended; 0 if it
-    // never began.
-    std::int64_t postingStarted() const { return postingStarted_; }
+    // When send() called SendInput and when it returned, on the same clock;
+    // 0 before. Under Wine the call returns only once every low-level hook
+    // (ours included) has seen each event, so the two differ by the block's
+    // length; the block is whole in the stream from the call on.
+    std::int64_t sendingAt() const { return sendingAt_; }
+    std::int64_t sentAt() const { return sentAt_; }
 
 private:
-    const std::atomic<std::uint32_t>* keyEvents_ = nullptr;
-    std::uint32_t wordEndedAt_ = 0;
-    std::int64_t postingStarted_ = 0;
+    const HookCounters* counters_;  // we don't own it; null: nobody counts (the probe)
+    std::int64_t sendingAt_ = 0;
+    std::int64_t sentAt_ = 0;
 };
 
-// Posts `plan` now, on the calling thread, with the timer resolution raised.
-void deliverToForeground(const ExpansionPlan& plan);
+// Sends `events` in one SendInput call; returns how many went in.
+std::size_t sendInputBlock(const std::vector<InputEvent>& events);
 
-// How long one delivery took: the wait for the target's pending input, then
-// the posting, barriers included, against its pacing floor, 5 ms for each
-// Backspace and character (n + 1 + m of them).
+// One delivery of this run, for the instrumented figures.
 struct DeliveryTiming {
-    double settleMs = 0;
-    double elapsedMs = 0;
-    double pacingFloorMs = 0;
-    bool orderedThroughout = false;  // the target answered every barrier
+    double hookToSendingMs = -1;  // the ending key's hook call to the SendInput call; -1 when nothing was sent
+    double hookToSentMs = -1;     // ... to SendInput's return
+    std::size_t events = 0;
+    DeliveryResult result = DeliveryResult::Sent;
 };
-// The deliveries of this run so far (the first 1024), in the order they ended.
+// The deliveries of this run so far (the first 4096), in the order they ended.
 std::vector<DeliveryTiming> deliveryTimings();
 
-// Starts the short-lived worker thread of one completed word, counted by
-// the gate (workersRunning) from before it starts to its end. The word is
-// handed over by value; the worker takes its table snapshot once, as it
-// starts. `tables`, `gate` and `keyEvents` (the hook's running count of key
-// events) must outlive every worker (they live as long as the process).
-// Never throws: a worker that cannot start is a word not expanded.
+// Test builds: each worker waits this long before it checks its guards, so
+// that a test can type, click or hold a key between the ending key and the
+// block. 0 (no wait) unless set; any thread.
+void holdDeliveriesForTests(unsigned milliseconds);
+
+// Starts the short-lived worker thread of one completed word, counted by the
+// gate (workersRunning) from before it starts to its end; the hook has begun
+// the gate's expansion, which the worker ends (or this, when it cannot
+// start). The word is handed over by value; the worker takes its table
+// snapshot once, as it starts. `tables`, `gate` and `counters` must outlive
+// every worker (they live as long as the process). Never throws: a worker
+// that cannot start is a word not expanded.
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
-                          const std::atomic<std::uint32_t>& keyEvents) noexcept;
+                          const HookCounters& counters) noexcept;
 
 }  // namespace calmirande

@@ -80,6 +80,17 @@ PreparedText prepareText(const SplitWord& word, std::u16string_view replacement)
     return prepared;
 }
 
+namespace {
+
+void press(std::vector<InputEvent>& out, InputKind kind, std::uint16_t code, std::size_t times = 1) {
+    for (std::size_t i = 0; i < times; ++i) {
+        out.push_back({kind, code, false});
+        out.push_back({kind, code, true});
+    }
+}
+
+}  // namespace
+
 std::optional<ExpansionPlan> planExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table) {
     const SplitWord split = splitWord(word);
     const std::u16string key = toLowerCase(split.slots[0]);
@@ -88,24 +99,26 @@ std::optional<ExpansionPlan> planExpansion(std::u16string_view word, std::uint32
 
     const PreparedText prepared = prepareText(split, *replacement);
     ExpansionPlan plan;
-    std::vector<PlannedMessage>& out = plan.messages;
-    out.reserve(word.size() + 1 + prepared.text.size() + prepared.leftArrows.value_or(1));
+    std::vector<InputEvent>& out = plan.events;
+    out.reserve(2 * (word.size() + 1 + prepared.text.size() + prepared.leftArrows.value_or(1)));
 
     // The extra Backspace is for the character the ending key already typed.
-    // Backspace, line breaks, the caret and the ending key go as key presses:
-    // many targets (browsers, Scintilla, office suites, Java and Qt) act on
-    // the key-down and ignore or print a control character. Delivery keeps
-    // them in order with the characters (see deliverPlan).
-    out.insert(out.end(), word.size() + 1, PlannedMessage{MessageKind::KeyDown, VkBack, CharacterWaitMs});
+    // Backspace, a line break, a tab, the caret and the ending key go as the
+    // keys a person presses: browsers, Scintilla, office suites, Java and Qt
+    // act on the key-down and ignore or print a control character. Every
+    // other unit, each half of a surrogate pair included, is a Unicode event,
+    // which needs no key of the user's layout.
+    press(out, InputKind::VirtualKey, VkBack, word.size() + 1);
     for (char16_t unit : prepared.text) {
-        out.push_back(unit == u'\r' ? PlannedMessage{MessageKind::KeyDown, VkReturn, CharacterWaitMs}
-                                    : PlannedMessage{MessageKind::Char, unit, CharacterWaitMs});
+        if (unit == u'\r') press(out, InputKind::VirtualKey, VkReturn);
+        else if (unit == u'\t') press(out, InputKind::VirtualKey, VkTab);
+        else press(out, InputKind::Unicode, unit);
     }
 
     if (prepared.leftArrows) {
-        out.insert(out.end(), *prepared.leftArrows, PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs});
+        press(out, InputKind::VirtualKey, VkLeft, *prepared.leftArrows);
     } else if (!prepared.noTrailer) {
-        out.push_back({MessageKind::KeyDown, static_cast<std::uint16_t>(trigger), CaretWaitMs});
+        press(out, InputKind::VirtualKey, static_cast<std::uint16_t>(trigger));
     }
     return plan;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The decision of one expansion, apart from Windows: from the completed word,
-// the key that ended it and the active table, the exact messages to post to
-// the focused window of the foreground application, each with its wait.
+// the key that ended it and the active table, the exact key events to put
+// into the system's input stream, as one block, for the focused control of
+// the foreground application.
 
 #include <array>
 #include <cstddef>
@@ -16,24 +17,22 @@
 
 namespace calmirande {
 
-// Pacing: after each Backspace and character, and after each Left arrow and
-// the ending key.
-inline constexpr std::uint8_t CharacterWaitMs = 5;
-inline constexpr std::uint8_t CaretWaitMs = 1;
-
 inline constexpr std::size_t MaxParameters = 4;
 
-enum class MessageKind : std::uint8_t { KeyDown, Char };  // WM_KEYDOWN, WM_CHAR; lParam is always 0
+// A virtual key (KEYEVENTF_UNICODE clear) or one UTF-16 unit typed as a
+// KEYEVENTF_UNICODE event.
+enum class InputKind : std::uint8_t { VirtualKey, Unicode };
 
-struct PlannedMessage {
-    MessageKind kind;
+struct InputEvent {
+    InputKind kind;
     std::uint16_t code;  // virtual-key code or UTF-16 unit
-    std::uint8_t waitMs;
-    friend bool operator==(const PlannedMessage&, const PlannedMessage&) = default;
+    bool keyUp;
+    friend bool operator==(const InputEvent&, const InputEvent&) = default;
 };
 
+// Every key is pressed and released before the next one: a down and its up.
 struct ExpansionPlan {
-    std::vector<PlannedMessage> messages;
+    std::vector<InputEvent> events;
 };
 
 // The word cut at its stars: slot 0 is the abbreviation as typed, slots 1 to
@@ -56,5 +55,10 @@ PreparedText prepareText(const SplitWord& word, std::u16string_view replacement)
 // Nothing when the lower-cased abbreviation is not in the table: nothing is
 // erased or typed then.
 std::optional<ExpansionPlan> planExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table);
+
+// How many presses of the keys the plan holds (each is a down and an up):
+// n + 1 Backspaces, m text units (line breaks and tabs included), and the
+// caret's Left arrows or the ending key.
+inline std::size_t pressCount(const ExpansionPlan& plan) { return plan.events.size() / 2; }
 
 }  // namespace calmirande

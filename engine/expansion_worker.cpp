@@ -1,75 +1,75 @@
 #include "engine/expansion_worker.h"
 
-#include <algorithm>
-
 namespace calmirande {
 namespace {
 
-class TypingScope {
+// Ends the expansion the hook began, on every path out of the worker.
+class TypingEnd {
 public:
-    explicit TypingScope(ExpansionGate& gate) : gate_(gate) { gate_.beginTyping(); }
-    ~TypingScope() { gate_.endTyping(); }
-    TypingScope(const TypingScope&) = delete;
-    TypingScope& operator=(const TypingScope&) = delete;
+    explicit TypingEnd(ExpansionGate& gate) : gate_(gate) {}
+    ~TypingEnd() { gate_.endTyping(); }
+    TypingEnd(const TypingEnd&) = delete;
+    TypingEnd& operator=(const TypingEnd&) = delete;
 
 private:
     ExpansionGate& gate_;
 };
 
-// Whether the target ends up with a character from it: a character, or a
-// key-down its TranslateMessage turns into one (Backspace, Tab, Enter, Space).
-bool makesCharacter(const PlannedMessage& message) {
-    return message.kind == MessageKind::Char || message.code != VkLeft;
+void appendShift(std::vector<InputEvent>& out, const ModifierKeys& modifiers, bool keyUp) {
+    if (modifiers.leftShift) out.push_back({InputKind::VirtualKey, static_cast<std::uint16_t>(VkLShift), keyUp});
+    if (modifiers.rightShift) out.push_back({InputKind::VirtualKey, static_cast<std::uint16_t>(VkRShift), keyUp});
 }
 
 }  // namespace
 
-DeliveryOutcome deliverPlan(const ExpansionPlan& plan, MessagePoster& poster) {
-    DeliveryOutcome outcome;
-    const MessagePoster::Window target = poster.focusedWindow();
-    if (target == 0) return outcome;
-    outcome.delivered = true;
-    bool ordered = poster.awaitPendingInput(target);
-    const std::vector<PlannedMessage>& messages = plan.messages;
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const PlannedMessage& message = messages[i];
-        // A key-down whose character coming late would show: the last
-        // Backspace before the text, a line break before the next line.
-        const bool transition = message.kind == MessageKind::KeyDown && message.code != VkLeft &&
-                                i + 1 < messages.size() && !(messages[i + 1] == message);
-        const std::optional<CaretPosition> caretBefore =
-            ordered && transition ? poster.caret(target) : std::optional<CaretPosition>();
-        const std::int64_t posted = poster.nowMicroseconds();
-        poster.post(target, message);
-        std::int64_t due = posted + std::int64_t{message.waitMs} * 1000;
-        if (ordered) {
-            ordered = poster.roundTrip(target);
-            if (ordered && makesCharacter(message)) {
-                due = std::max(due, poster.nowMicroseconds() +
-                                        (transition ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds));
-            }
-        }
-        std::int64_t now = poster.nowMicroseconds();
-        if (now < due) poster.waitMicroseconds(due - now);
-        if (ordered) ordered = poster.roundTrip(target);
-        if (ordered && caretBefore) {
-            const std::int64_t giveUp = poster.nowMicroseconds() + CaretMoveTimeoutMicroseconds;
-            while (poster.caret(target) == caretBefore && (now = poster.nowMicroseconds()) < giveUp) {
-                poster.waitMicroseconds(1'000);
-            }
-        }
+DeliveryVerdict judgeDelivery(const WordEnd& end, const FocusTarget& focusNow, std::uint32_t userKeyPressesNow,
+                              const ModifierKeys& modifiers, bool modifierWaitOver) {
+    // A key typed on is already in the target after the ending key: the
+    // Backspaces would erase it instead of the word.
+    if (userKeyPressesNow != end.userKeyPresses) return DeliveryVerdict::DropTypedOn;
+    if (focusNow.focus == 0) return DeliveryVerdict::DropNoFocus;
+    if (!(focusNow == end.focus)) return DeliveryVerdict::DropFocusChanged;
+    if (modifiers.control || modifiers.alt || modifiers.windows) {
+        return modifierWaitOver ? DeliveryVerdict::DropModifiersHeld : DeliveryVerdict::Wait;
     }
-    outcome.orderedThroughout = ordered;
-    return outcome;
+    return DeliveryVerdict::Send;
 }
 
-std::optional<ExpansionPlan> runExpansion(std::u16string_view word, std::uint32_t trigger, const ExpansionTable& table,
-                                          ExpansionGate& gate, MessagePoster& poster, DeliveryOutcome* outcome) {
-    std::optional<ExpansionPlan> plan = planExpansion(word, trigger, table);
+std::vector<InputEvent> blockToSend(const ExpansionPlan& plan, const ModifierKeys& modifiers) {
+    std::vector<InputEvent> block;
+    block.reserve(plan.events.size() + 4);
+    appendShift(block, modifiers, true);
+    block.insert(block.end(), plan.events.begin(), plan.events.end());
+    appendShift(block, modifiers, false);
+    return block;
+}
+
+DeliveryResult deliverPlan(const ExpansionPlan& plan, const WordEnd& end, InputSink& sink) {
+    const std::int64_t start = sink.nowMicroseconds();
+    for (;;) {
+        const ModifierKeys modifiers = sink.modifiers();
+        const bool waitOver = sink.nowMicroseconds() - start >= ModifierReleaseTimeoutMicroseconds;
+        switch (judgeDelivery(end, sink.focus(), sink.userKeyPresses(), modifiers, waitOver)) {
+            case DeliveryVerdict::Send: {
+                const std::vector<InputEvent> block = blockToSend(plan, modifiers);
+                return sink.send(block) == block.size() ? DeliveryResult::Sent : DeliveryResult::Incomplete;
+            }
+            case DeliveryVerdict::Wait: sink.waitMicroseconds(ModifierPollMicroseconds); break;
+            case DeliveryVerdict::DropTypedOn: return DeliveryResult::TypedOn;
+            case DeliveryVerdict::DropFocusChanged: return DeliveryResult::FocusChanged;
+            case DeliveryVerdict::DropNoFocus: return DeliveryResult::NoFocus;
+            case DeliveryVerdict::DropModifiersHeld: return DeliveryResult::ModifiersHeld;
+        }
+    }
+}
+
+std::optional<ExpansionPlan> runExpansion(const CompletedWord& word, const ExpansionTable& table, ExpansionGate& gate,
+                                          InputSink& sink, DeliveryResult* result) {
+    const TypingEnd typingEnd(gate);
+    std::optional<ExpansionPlan> plan = planExpansion(word.word, word.trigger, table);
     if (!plan) return plan;
-    const TypingScope typing(gate);
-    const DeliveryOutcome delivered = deliverPlan(*plan, poster);
-    if (outcome) *outcome = delivered;
+    const DeliveryResult delivered = deliverPlan(*plan, word.end, sink);
+    if (result) *result = delivered;
     return plan;
 }
 

@@ -6,12 +6,12 @@ namespace calmirande {
 
 HookFollowUp::HookFollowUp() { aidWord_.reserve(MaxTypedWordLength); }
 
-void HookFollowUp::addWord(CompletedWord word) {
-    if (wordCount_ < MaxPendingWords) {
-        words_[(firstWord_ + wordCount_) % MaxPendingWords] = std::move(word);
-        ++wordCount_;
-    }
+bool HookFollowUp::addWord(CompletedWord word) {
+    if (wordCount_ == MaxPendingWords) return false;
+    words_[(firstWord_ + wordCount_) % MaxPendingWords] = std::move(word);
+    ++wordCount_;
     pending_ = true;
+    return true;
 }
 
 void HookFollowUp::updateAid(std::u16string_view aidWord) {

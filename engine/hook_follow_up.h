@@ -22,15 +22,17 @@ namespace calmirande {
 
 class HookFollowUp {
 public:
-    // Words completed faster than the loop runs are rare; past this many the
-    // newest are dropped, like a word whose worker cannot be started.
+    // Each word closes capture until its expansion is over, so more than one
+    // waiting is rare; past this many the newest are dropped, like a word
+    // whose worker cannot be started.
     static constexpr std::size_t MaxPendingWords = 16;
     // A wake-up not carried out after this long is taken as lost.
     static constexpr std::uint32_t WakeRetryMs = 20;
 
     HookFollowUp();
 
-    void addWord(CompletedWord word);
+    // False when the word was dropped.
+    bool addWord(CompletedWord word);
     void updateAid(std::u16string_view aidWord);
     // Nothing to do when the last change recorded for the strip was a hide:
     // it is hidden already, or about to be.

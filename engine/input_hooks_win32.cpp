@@ -1,6 +1,7 @@
 #include "engine/input_hooks_win32.h"
 
 #include "engine/delivery_win32.h"
+#include "engine/hook_watchdog.h"
 
 namespace calmirande {
 namespace {
@@ -29,13 +30,6 @@ public:
     }
 };
 
-double elapsedMicroseconds(const LARGE_INTEGER& start) {
-    LARGE_INTEGER end, frequency;
-    ::QueryPerformanceCounter(&end);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
 }  // namespace
 
 InputHooks::InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, const std::int32_t& activeListIndex,
@@ -45,11 +39,32 @@ InputHooks::InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, co
 InputHooks::~InputHooks() { uninstall(); }
 
 void InputHooks::install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage) {
+    module_ = module;
     wakeWindow_ = wakeWindow;
     wakeMessage_ = wakeMessage;
     installedHooks = this;
+    lastHookCall_ = ::GetTickCount();
     keyboardHook_.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, &InputHooks::keyboardProcedure, module, 0));
     mouseHook_.reset(::SetWindowsHookExW(WH_MOUSE_LL, &InputHooks::mouseProcedure, module, 0));
+}
+
+bool InputHooks::reinstallIfLost() {
+    if (installedHooks != this) return false;
+    LASTINPUTINFO input{};
+    input.cbSize = sizeof input;
+    if (!::GetLastInputInfo(&input)) return false;
+    if (!hooksLost(input.dwTime, lastHookCall_)) return false;
+    // The old ones first (a call for a hook the system removed fails
+    // harmlessly): two live keyboard hooks would capture every key twice.
+    keyboardHook_.reset();
+    mouseHook_.reset();
+    install(module_, wakeWindow_, wakeMessage_);
+    return true;
+}
+
+void InputHooks::loseHooksForTests() {
+    ::UnhookWindowsHookEx(keyboardHook_.get());
+    ::UnhookWindowsHookEx(mouseHook_.get());
 }
 
 void InputHooks::uninstall() {
@@ -59,16 +74,25 @@ void InputHooks::uninstall() {
 }
 
 void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
-    LARGE_INTEGER start;
-    ::QueryPerformanceCounter(&start);
-    const std::uint32_t keyEvent = keyEvents_.fetch_add(1, std::memory_order_acq_rel) + 1;
+    const std::int64_t start = monotonicMicroseconds();
+    lastHookCall_ = ::GetTickCount();
     Win32KeyTranslator translator;
     const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags};
+    std::uint32_t userKeyPresses = counters_.userKeyPresses.load(std::memory_order_relaxed);
+    if (isUserKeyPress(event)) {
+        counters_.userKeyPresses.store(++userKeyPresses, std::memory_order_release);
+        // A key typed while an expansion goes in is already in the target:
+        // the word it begins is not one the capture sees whole.
+        if (gate_.typing()) capture_.skipWord();
+    }
     CaptureEffects effects = capture_.onKey(event, gate_.captureAllowed(), activeListIndex_ != -1, translator);
     if (effects.processed) {
         if (effects.expansion) {
-            effects.expansion->keyEvent = keyEvent;
-            followUp_.addWord(std::move(*effects.expansion));
+            // Capture is closed from this key until the block is in (or the
+            // word turns out to be no abbreviation).
+            effects.expansion->end = WordEnd{currentFocus(), userKeyPresses, start};
+            gate_.beginTyping();
+            if (!followUp_.addWord(std::move(*effects.expansion))) gate_.endTyping();
         }
         if (aid_) {
             // Most words select no row: the strip stays hidden and the loop
@@ -80,7 +104,9 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     }
     // Every key press, the ones the capture lets by included, so that the
     // figures compare with a bare hook's over the same keys.
-    if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) timings_.record(elapsedMicroseconds(start));
+    if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) {
+        timings_.record(static_cast<double>(monotonicMicroseconds() - start));
+    }
 }
 
 void InputHooks::wakeIfNeeded(DWORD eventTime) {
@@ -90,7 +116,7 @@ void InputHooks::wakeIfNeeded(DWORD eventTime) {
 
 void InputHooks::runFollowUp() {
     followUp_.run(
-        [this](CompletedWord word) { startExpansionWorker(std::move(word), tables_, gate_, keyEvents_); },
+        [this](CompletedWord word) { startExpansionWorker(std::move(word), tables_, gate_, counters_); },
         [this](std::u16string_view aidWord) {
             if (aid_) aid_->update(aidWord);
         },
@@ -123,6 +149,7 @@ LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM 
 
 LRESULT CALLBACK InputHooks::mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
     InputHooks* self = installedHooks;
+    if (self && nCode == HC_ACTION) self->lastHookCall_ = ::GetTickCount();
     if (self && self->capture_.onMouse(nCode, static_cast<std::uint32_t>(wParam)) && self->aid_) {
         self->followUp_.hideAid();
         self->wakeIfNeeded(reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time);

@@ -15,6 +15,7 @@
 #include "common/unique_handle_win32.h"
 #include "engine/expansion_worker.h"
 #include "engine/hook_follow_up.h"
+#include "engine/delivery_win32.h"
 #include "engine/hook_timings.h"
 #include "engine/word_capture.h"
 #include "lists/expansion_table.h"
@@ -50,6 +51,16 @@ public:
     // Keyboard first, then mouse.
     void uninstall();
 
+    // The watchdog, on a timer of the main thread: when the system saw input
+    // that neither hook was called for (a hook that overran the system's
+    // timeout is removed without a word), both are installed again. Returns
+    // whether they were.
+    bool reinstallIfLost();
+    HHOOK keyboardHook() const { return keyboardHook_.get(); }
+    // Test builds: both hooks removed behind our back, as the system removes
+    // a hook that overran its timeout; the handles are kept, dead.
+    void loseHooksForTests();
+
     // Starts the workers of the words completed and updates the strip, after
     // the hooks have returned. Main thread, from the loop.
     void runFollowUp();
@@ -75,8 +86,9 @@ private:
     WritingAidView* aid_;  // we don't own it
     WordCapture capture_;
     HookFollowUp followUp_;
-    // Every keyboard event the hook has seen, counted; read by the workers.
-    std::atomic<std::uint32_t> keyEvents_{0};
+    HookCounters counters_;  // read by the workers
+    DWORD lastHookCall_ = 0;  // GetTickCount at the last call of either hook
+    HINSTANCE module_ = nullptr;
     HookTimings timings_;
     HWND wakeWindow_ = nullptr;  // we don't own it: the entry point does
     UINT wakeMessage_ = 0;

@@ -18,6 +18,28 @@ constexpr std::uint32_t kAltGrControlScanBit = 0x200;
 
 }  // namespace
 
+bool isUserKeyPress(const KeyEvent& event) {
+    const bool keyDown = event.message == WmKeyDown || event.message == WmSysKeyDown;
+    if (event.nCode != HcAction || !keyDown || (event.flags & LlkhfInjected)) return false;
+    switch (event.vkCode) {
+        case VkShift:
+        case VkLShift:
+        case VkRShift:
+        case VkControl:
+        case VkLControl:
+        case VkRControl:
+        case VkMenu:
+        case VkLMenu:
+        case VkRMenu:
+        case VkLWin:
+        case VkRWin:
+        case VkCapital:
+            return false;
+        default:
+            return true;
+    }
+}
+
 bool keepsTypedWord(const KeyEvent& event) {
     switch (event.vkCode) {
         case VkShift:
@@ -64,6 +86,10 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
     // it. Not even translated, so a dead key waiting for its letter stays.
     if (keepsTypedWord(event)) return effects;
     effects.processed = true;
+    if (skippingWord_) {
+        if (event.vkCode == VkSpace || event.vkCode == VkTab || event.vkCode == VkReturn) skippingWord_ = false;
+        return effects;
+    }
 
     const KeyboardState state = translator.readKeyboardState();
     const Translation translation = translator.translate(event.vkCode, event.scanCode, state);
@@ -106,7 +132,7 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
         if (event.vkCode == VkSpace && !word.empty()) word.remove_suffix(1);
         const std::size_t star = word.find(kStar);
         if (star == std::u16string_view::npos || word.back() == kStar) {
-            effects.expansion = CompletedWord{std::u16string(word), event.vkCode};
+            effects.expansion = CompletedWord{std::u16string(word), event.vkCode, {}};
             typedWord_.clear();
         } else if (event.vkCode != VkSpace) {
             typedWord_.clear();  // Tab or Enter abandons a parameter being typed
@@ -119,9 +145,16 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
     return effects;
 }
 
+void WordCapture::skipWord() {
+    typedWord_.clear();
+    deadKeys_ = {};
+    skippingWord_ = true;
+}
+
 bool WordCapture::onMouse(int nCode, std::uint32_t message) {
     if (nCode != HcAction || message == WmMouseMove || message == WmNcMouseMove) return false;
     typedWord_.clear();
+    skippingWord_ = false;  // the caret moved: what comes next is a new word
     return true;
 }
 

@@ -67,15 +67,35 @@ struct DeadKeyQueue {
     bool deadKeyPending = false;
 };
 
+// The foreground window and its focused control, as the delivery compares
+// them; 0 where there is none.
+struct FocusTarget {
+    std::uintptr_t foreground = 0;
+    std::uintptr_t focus = 0;
+    friend bool operator==(const FocusTarget&, const FocusTarget&) = default;
+};
+
+// What the hook records of the moment the word ended, for the delivery's
+// guards: where the word was typed, and the hook's count of the user's key
+// presses (userKeyPress) up to and including the ending key.
+struct WordEnd {
+    FocusTarget focus;
+    std::uint32_t userKeyPresses = 0;
+    std::int64_t microseconds = 0;  // the ending key's hook call, on the delivery's clock
+};
+
 // A word ended by Space, Tab or Enter, to hand to an expansion worker.
 struct CompletedWord {
     std::u16string word;
     std::uint32_t trigger = 0;
-    // The hook's count of key events when the word ended (set by the hook):
-    // once it has seen a later one, the ending key has passed every hook and
-    // is in the target's queue.
-    std::uint32_t keyEvent = 0;
+    WordEnd end;  // set by the hook
 };
+
+// A key press the user typed (not injected), other than Shift, Ctrl, Alt,
+// the Windows keys and Caps Lock: one that puts something into the target.
+// Such a press after a word's ending key means the user typed on before its
+// expansion went in.
+bool isUserKeyPress(const KeyEvent& event);
 
 // Shift (either), Caps Lock and AltGr (Right Alt with the left Ctrl Windows
 // sends along with it) leave the word and the dead keys as they are.
@@ -96,6 +116,11 @@ public:
     // `captureAllowed`: the engine is on and no expansion is typing;
     // `listActive`: a list is active.
     CaptureEffects onKey(const KeyEvent& event, bool captureAllowed, bool listActive, KeyTranslator& translator);
+    // A key the user typed while capture was closed (an expansion going in)
+    // begins a word the capture never sees whole: that word is skipped up to
+    // its ending key, which expands nothing.
+    void skipWord();
+    bool skippingWord() const { return skippingWord_; }
     // True when the writing aid must be hidden (a click or a wheel turn).
     bool onMouse(int nCode, std::uint32_t message);
 
@@ -108,6 +133,7 @@ private:
 
     std::u16string typedWord_;  // TypedWord
     DeadKeyQueue deadKeys_;
+    bool skippingWord_ = false;
 };
 
 }  // namespace calmirande

@@ -18,9 +18,10 @@ std::shared_ptr<const ExpansionTable> tableOf(std::initializer_list<std::pair<st
 
 const std::u16string kFpol = u"Je vous prie d'agréer, (*1), mes sentiments distingués";
 
-// The plan read back as what it does to the target, checking its shape and
-// waits on the way: Backspaces, then characters, then Left arrows or the
-// ending key.
+// The plan read back as what it does to the target, checking its shape on
+// the way: every key pressed and released before the next, Backspaces, then
+// the text (Unicode units, Return for a line break, Tab for a tab), then
+// Left arrows or the ending key.
 struct Delivery {
     std::size_t backspaces = 0;
     std::u16string typed;
@@ -34,10 +35,9 @@ void PrintTo(const Delivery& d, std::ostream* os) {
         << (d.ending ? int(*d.ending) : -1) << "}";
 }
 
-// The key-downs the plan may hold, read back as the character they make.
+// The virtual keys the plan may hold, read back as the character they make.
 std::optional<char16_t> characterOfKey(std::uint16_t key) {
     switch (key) {
-        case VkBack: return u'\b';
         case VkTab: return u'\t';
         case VkReturn: return u'\r';
         case VkSpace: return u' ';
@@ -45,27 +45,50 @@ std::optional<char16_t> characterOfKey(std::uint16_t key) {
     }
 }
 
+struct Press {
+    InputKind kind;
+    std::uint16_t code;
+    bool operator==(const Press&) const = default;
+};
+
+std::vector<Press> pressesOf(const ExpansionPlan& plan) {
+    std::vector<Press> presses;
+    const auto& e = plan.events;
+    EXPECT_EQ(e.size() % 2, 0u) << "a key left down";
+    for (std::size_t i = 0; i + 1 < e.size(); i += 2) {
+        EXPECT_FALSE(e[i].keyUp) << "event " << i << " should be a key-down";
+        EXPECT_EQ(e[i + 1], (InputEvent{e[i].kind, e[i].code, true})) << "event " << i + 1 << " should release " << i;
+        presses.push_back({e[i].kind, e[i].code});
+    }
+    return presses;
+}
+
 Delivery describe(const ExpansionPlan& plan) {
     Delivery d;
+    const std::vector<Press> p = pressesOf(plan);
+    const Press back{InputKind::VirtualKey, VkBack}, left{InputKind::VirtualKey, VkLeft};
     std::size_t i = 0;
-    const auto& m = plan.messages;
-    for (; i < m.size() && m[i] == PlannedMessage{MessageKind::KeyDown, VkBack, CharacterWaitMs}; ++i) ++d.backspaces;
-    for (; i < m.size() && m[i].waitMs == CharacterWaitMs; ++i) {
-        // Text is characters, except line breaks, which are Enter key-downs.
-        if (m[i].kind == MessageKind::Char) {
-            EXPECT_NE(m[i].code, u'\r') << "a line break typed as a character at " << i;
-            d.typed += char16_t(m[i].code);
+    for (; i < p.size() && p[i] == back; ++i) ++d.backspaces;
+    std::size_t textEnd = p.size();
+    // The ending key, when there is one, is the last virtual key after the text.
+    while (textEnd > i && p[textEnd - 1] == left) --textEnd;
+    d.lefts = p.size() - textEnd;
+    if (d.lefts == 0 && textEnd > i && p[textEnd - 1].kind == InputKind::VirtualKey &&
+        p[textEnd - 1].code == VkSpace) {
+        d.ending = u' ';
+        --textEnd;
+    }
+    for (; i < textEnd; ++i) {
+        if (p[i].kind == InputKind::Unicode) {
+            EXPECT_NE(p[i].code, u'\r') << "a line break typed as a character at " << i;
+            EXPECT_NE(p[i].code, u'\t') << "a tab typed as a character at " << i;
+            d.typed += char16_t(p[i].code);
+        } else if (const auto c = characterOfKey(p[i].code); c && *c != u' ') {
+            d.typed += *c;
         } else {
-            EXPECT_EQ(m[i].code, VkReturn) << "unexpected key-down in the text at " << i;
-            d.typed += u'\r';
+            ADD_FAILURE() << "unexpected virtual key " << p[i].code << " in the text at " << i;
         }
     }
-    for (; i < m.size() && m[i] == PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs}; ++i) ++d.lefts;
-    if (i < m.size() && d.lefts == 0 && m[i].kind == MessageKind::KeyDown && m[i].waitMs == CaretWaitMs) {
-        d.ending = characterOfKey(m[i].code);
-        ++i;
-    }
-    EXPECT_EQ(i, m.size()) << "unexpected message at " << i;
     return d;
 }
 
@@ -86,7 +109,13 @@ TEST_P(PlanExpansion, ErasesTypesAndEnds) {
     const auto table = tableOf({{c.key, c.text}});
     const std::optional<ExpansionPlan> plan = planExpansion(c.word, c.trigger, *table);
     ASSERT_TRUE(plan.has_value());
-    EXPECT_EQ(describe(*plan), c.expected);
+    Delivery d = describe(*plan);
+    // A Tab or Return ending reads as the text's last unit: give it back.
+    if (c.expected.ending && *c.expected.ending != u' ' && !d.typed.empty() && d.typed.back() == *c.expected.ending) {
+        d.typed.pop_back();
+        d.ending = *c.expected.ending;
+    }
+    EXPECT_EQ(d, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -145,15 +174,19 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{"TypedMarkerIsCutAtItsStar", u"m", u"(*1)(*2)", u"m*(*2)*B*", VkSpace, {10, u"(2)", 0, u' '}}),
     testing::CaseName{});
 
-TEST(PlanExpansion, ExactMessagesAndWaits) {
-    const auto table = tableOf({{u"am", u"a\r\nb"}});
+TEST(PlanExpansion, ExactEvents) {
+    const auto table = tableOf({{u"am", u"a\r\n\U0001F600\tb"}});
     const std::optional<ExpansionPlan> plan = planExpansion(u"am", VkReturn, *table);
     ASSERT_TRUE(plan);
-    const std::vector<PlannedMessage> expected = {
-        {MessageKind::KeyDown, 0x08, 5}, {MessageKind::KeyDown, 0x08, 5}, {MessageKind::KeyDown, 0x08, 5},
-        {MessageKind::Char, u'a', 5},    {MessageKind::KeyDown, 0x0D, 5}, {MessageKind::Char, u'b', 5},
-        {MessageKind::KeyDown, 0x0D, 1}};
-    EXPECT_EQ(plan->messages, expected);
+    constexpr auto V = InputKind::VirtualKey;
+    constexpr auto U = InputKind::Unicode;
+    const std::vector<InputEvent> expected = {
+        {V, 0x08, false}, {V, 0x08, true},  {V, 0x08, false}, {V, 0x08, true}, {V, 0x08, false}, {V, 0x08, true},
+        {U, u'a', false}, {U, u'a', true},  {V, 0x0D, false}, {V, 0x0D, true}, {U, 0xD83D, false}, {U, 0xD83D, true},
+        {U, 0xDE00, false}, {U, 0xDE00, true}, {V, 0x09, false}, {V, 0x09, true}, {U, u'b', false}, {U, u'b', true},
+        {V, 0x0D, false}, {V, 0x0D, true}};
+    EXPECT_EQ(plan->events, expected);
+    EXPECT_EQ(pressCount(*plan), 10u);
 }
 
 struct EndingCase {
@@ -162,14 +195,17 @@ struct EndingCase {
     friend void PrintTo(const EndingCase& c, std::ostream* os) { *os << c.name; }
 };
 class PlanEndingKey : public ::testing::TestWithParam<EndingCase> {};
-TEST_P(PlanEndingKey, IsTheTriggersOwnKeyDown) {
+TEST_P(PlanEndingKey, IsTheTriggersOwnKeyPress) {
     const auto table = tableOf({{u"am", u"x\ty"}});
     const std::optional<ExpansionPlan> plan = planExpansion(u"am", GetParam().trigger, *table);
     ASSERT_TRUE(plan);
-    EXPECT_EQ(plan->messages.back(),
-              (PlannedMessage{MessageKind::KeyDown, static_cast<std::uint16_t>(GetParam().trigger), CaretWaitMs}));
-    // A tab inside the text stays a character.
-    EXPECT_EQ(plan->messages[4], (PlannedMessage{MessageKind::Char, u'\t', CharacterWaitMs}));
+    const auto key = static_cast<std::uint16_t>(GetParam().trigger);
+    const auto& e = plan->events;
+    ASSERT_EQ(e.size(), 2u * (3 + 3 + 1));
+    EXPECT_EQ(e[e.size() - 2], (InputEvent{InputKind::VirtualKey, key, false}));
+    EXPECT_EQ(e.back(), (InputEvent{InputKind::VirtualKey, key, true}));
+    // A tab inside the text is the Tab key, as a person types it.
+    EXPECT_EQ(e[8], (InputEvent{InputKind::VirtualKey, static_cast<std::uint16_t>(VkTab), false}));
 }
 INSTANTIATE_TEST_SUITE_P(Engine, PlanEndingKey,
                          ::testing::Values(EndingCase{"Space", VkSpace}, EndingCase{"Tab", VkTab},
@@ -188,12 +224,13 @@ TEST(PrepareText, ParameterHoldingALaterMarkerIsReplacedInTurn) {
     EXPECT_FALSE(prepared.leftArrows);
 }
 
-TEST(PlanExpansion, CaretUsesLeftArrowKeyDowns) {
+TEST(PlanExpansion, CaretUsesLeftArrowPresses) {
     const auto table = tableOf({{u"c", u"(*1)ab"}});
     const std::optional<ExpansionPlan> plan = planExpansion(u"c", VkSpace, *table);
     ASSERT_TRUE(plan);
-    ASSERT_EQ(plan->messages.size(), 2u + 2u + 2u);
-    EXPECT_EQ(plan->messages.back(), (PlannedMessage{MessageKind::KeyDown, 0x25, 1}));
+    ASSERT_EQ(plan->events.size(), 2u * (2 + 2 + 2));
+    EXPECT_EQ(plan->events[plan->events.size() - 2], (InputEvent{InputKind::VirtualKey, 0x25, false}));
+    EXPECT_EQ(plan->events.back(), (InputEvent{InputKind::VirtualKey, 0x25, true}));
 }
 
 TEST(PlanExpansion, UnknownWordsPlanNothing) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
+#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -18,311 +20,287 @@ std::shared_ptr<const ExpansionTable> tableOf(std::u16string key, std::u16string
     return std::move(builder).build();
 }
 
-// A target on a virtual clock: records what reaches it and when, every round
-// trip and when it was sent, and what the gate said while typing.
-// `tripMicroseconds` is how long the target takes to come back to its loop
-// (its lag); `tripFailsAt` makes that round trip (0-based, counted over the
-// delivery) time out, like a target that hangs.
-class RecordingPoster final : public MessagePoster {
+constexpr FocusTarget kNotepad{0x100, 0x200};
+
+// The input stream on a virtual clock: what the user does meanwhile is
+// scripted by `onWait` (called at each wait) and the fields below; records
+// every block sent and what the gate said then.
+class FakeSink final : public InputSink {
 public:
-    explicit RecordingPoster(Window focus, ExpansionGate* gate = nullptr) : focus_(focus), gate_(gate) {}
+    explicit FakeSink(FocusTarget focus = kNotepad, ExpansionGate* gate = nullptr) : focusNow(focus), gate_(gate) {}
 
-    Window focusedWindow() override { return focus_; }
-    bool awaitPendingInput(Window window) override {
-        const std::lock_guard lock(mutex_);
-        awaited.push_back({window, posted.size()});
-        clock += pendingInputMicroseconds;
-        return pendingInputAnswers;
+    FocusTarget focus() override { return focusNow; }
+    std::uint32_t userKeyPresses() override { return keyPresses; }
+    ModifierKeys modifiers() override { return modifiersNow; }
+    std::size_t send(const std::vector<InputEvent>& events) override {
+        sent.push_back(events);
+        if (gate_) captureAllowedWhileSending = gate_->captureAllowed();
+        return acceptAtMost ? std::min(*acceptAtMost, events.size()) : events.size();
     }
-    void post(Window window, const PlannedMessage& message) override {
-        const std::lock_guard lock(mutex_);
-        posted.push_back(message);
-        postedAt.push_back(clock);
-        windows.push_back(window);
-        if (gate_ && gate_->captureAllowed()) captureAllowedWhileTyping = true;
-        if (onPost) onPost();
-    }
-    bool roundTrip(Window) override {
-        const std::lock_guard lock(mutex_);
-        trips.push_back({posted.size() - 1, clock});
-        if (tripFailsAt && *tripFailsAt == trips.size() - 1) {
-            clock += 250'000;
-            return false;
-        }
-        clock += tripMicroseconds;
-        return true;
-    }
-    std::int64_t nowMicroseconds() override {
-        const std::lock_guard lock(mutex_);
-        return clock;
-    }
+    std::int64_t nowMicroseconds() override { return now; }
     void waitMicroseconds(std::int64_t microseconds) override {
-        const std::lock_guard lock(mutex_);
-        EXPECT_GT(microseconds, 0);
-        waited += microseconds;
-        clock += microseconds;
-    }
-    // With `showsCaret`, the target shows a caret that moves as it takes
-    // each message (an edit control), at once or, for message `lateMessage`,
-    // `lateMicroseconds` after its post; `caretNeverMoves` keeps it still.
-    std::optional<CaretPosition> caret(Window) override {
-        const std::lock_guard lock(mutex_);
-        if (!showsCaret) return std::nullopt;
-        ++caretReads;
-        if (caretNeverMoves) return CaretPosition{0, 0};
-        std::int32_t moves = 0;
-        for (std::size_t i = 0; i < postedAt.size(); ++i) {
-            moves += clock >= postedAt[i] + (i == lateMessage ? lateMicroseconds : 0) ? 1 : 0;
-        }
-        return CaretPosition{moves, 0};
+        now += microseconds;
+        if (onWait) onWait();
     }
 
-    struct Trip {
-        std::size_t after;      // index of the last message posted before it
-        std::int64_t sentAt;
-    };
-
-    std::vector<std::pair<Window, std::size_t>> awaited;  // window, messages posted before
-    std::vector<PlannedMessage> posted;
-    std::vector<std::int64_t> postedAt;
-    std::vector<Trip> trips;
-    std::vector<Window> windows;
-    std::int64_t clock = 0;
-    std::int64_t waited = 0;
-    std::int64_t tripMicroseconds = 200;
-    std::int64_t pendingInputMicroseconds = 15'000;
-    bool pendingInputAnswers = true;
-    std::optional<std::size_t> tripFailsAt;
-    bool showsCaret = false;
-    std::size_t lateMessage = SIZE_MAX;
-    std::int64_t lateMicroseconds = 0;
-    bool caretNeverMoves = false;
-    int caretReads = 0;
-    bool captureAllowedWhileTyping = false;
-    std::function<void()> onPost;
+    FocusTarget focusNow;
+    std::uint32_t keyPresses = 7;
+    ModifierKeys modifiersNow;
+    std::optional<std::size_t> acceptAtMost;
+    std::function<void()> onWait;
+    std::int64_t now = 1'000'000;
+    std::vector<std::vector<InputEvent>> sent;
+    bool captureAllowedWhileSending = true;
 
 private:
-    std::mutex mutex_;
-    Window focus_;
     ExpansionGate* gate_;
 };
 
-std::int64_t waitOf(const PlannedMessage& message) { return std::int64_t{message.waitMs} * 1000; }
-
-// The pause the barrier gives message i after its first answer.
-std::int64_t pauseAfter(const std::vector<PlannedMessage>& messages, std::size_t i) {
-    const bool transition =
-        messages[i].kind == MessageKind::KeyDown && i + 1 < messages.size() && !(messages[i + 1] == messages[i]);
-    return transition ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds;
+CompletedWord wordOf(std::u16string word, std::uint32_t trigger = VkSpace) {
+    CompletedWord completed{std::move(word), trigger, {}};
+    completed.end = WordEnd{kNotepad, 7, 0};
+    return completed;
 }
 
-TEST(ExpansionWorker, PostsThePlanToTheFocusedWindowWithItsWaits) {
+// The hook began the expansion at the ending key; runExpansion ends it.
+std::optional<ExpansionPlan> expand(const CompletedWord& word, const ExpansionTable& table, ExpansionGate& gate,
+                                    InputSink& sink, DeliveryResult* result = nullptr) {
+    gate.beginTyping();
+    return runExpansion(word, table, gate, sink, result);
+}
+
+// ---- the decision, one look at a time
+
+struct VerdictCase {
+    const char* name;
+    FocusTarget focusNow;
+    std::uint32_t keyPressesNow;
+    ModifierKeys modifiers;
+    bool waitOver;
+    DeliveryVerdict expected;
+    friend void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class JudgeDelivery : public ::testing::TestWithParam<VerdictCase> {};
+
+TEST_P(JudgeDelivery, SendsOnlyWhenNothingChanged) {
+    const VerdictCase& c = GetParam();
+    const WordEnd end{kNotepad, 7, 0};
+    EXPECT_EQ(judgeDelivery(end, c.focusNow, c.keyPressesNow, c.modifiers, c.waitOver), c.expected);
+}
+
+ModifierKeys only(bool ModifierKeys::*key) {
+    ModifierKeys keys;
+    keys.*key = true;
+    return keys;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, JudgeDelivery,
+    ::testing::Values(
+        VerdictCase{"Unchanged", kNotepad, 7, {}, false, DeliveryVerdict::Send},
+        VerdictCase{"LeftShiftHeld", kNotepad, 7, only(&ModifierKeys::leftShift), false, DeliveryVerdict::Send},
+        VerdictCase{"RightShiftHeld", kNotepad, 7, only(&ModifierKeys::rightShift), false, DeliveryVerdict::Send},
+        VerdictCase{"TypedOn", kNotepad, 8, {}, false, DeliveryVerdict::DropTypedOn},
+        VerdictCase{"OtherForeground", {0x101, 0x200}, 7, {}, false, DeliveryVerdict::DropFocusChanged},
+        VerdictCase{"OtherControl", {0x100, 0x201}, 7, {}, false, DeliveryVerdict::DropFocusChanged},
+        VerdictCase{"NoFocus", {0x100, 0}, 7, {}, false, DeliveryVerdict::DropNoFocus},
+        VerdictCase{"NoForeground", {0, 0}, 7, {}, false, DeliveryVerdict::DropNoFocus},
+        VerdictCase{"ControlHeldWaits", kNotepad, 7, only(&ModifierKeys::control), false, DeliveryVerdict::Wait},
+        VerdictCase{"AltHeldWaits", kNotepad, 7, only(&ModifierKeys::alt), false, DeliveryVerdict::Wait},
+        VerdictCase{"WindowsHeldWaits", kNotepad, 7, only(&ModifierKeys::windows), false, DeliveryVerdict::Wait},
+        VerdictCase{"ControlHeldPastTheBound", kNotepad, 7, only(&ModifierKeys::control), true,
+                    DeliveryVerdict::DropModifiersHeld},
+        // A key typed on wins over a modifier: waiting would not help.
+        VerdictCase{"TypedOnWithControl", kNotepad, 8, only(&ModifierKeys::control), false,
+                    DeliveryVerdict::DropTypedOn}),
+    testing::CaseName{});
+
+// ---- the block as it goes in
+
+TEST(BlockToSend, IsThePlanWhenNoShiftIsHeld) {
+    const auto plan = planExpansion(u"am", VkSpace, *tableOf(u"am", u"x"));
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(blockToSend(*plan, {}), plan->events);
+}
+
+struct ShiftCase {
+    const char* name;
+    ModifierKeys held;
+    std::vector<std::uint16_t> shifts;  // released first, pressed again last
+    friend void PrintTo(const ShiftCase& c, std::ostream* os) { *os << c.name; }
+};
+class BlockWithShift : public ::testing::TestWithParam<ShiftCase> {};
+TEST_P(BlockWithShift, ReleasesItFirstAndPressesItAgainLast) {
+    const auto plan = planExpansion(u"CDL", VkSpace, *tableOf(u"cdl", u"(*1)ab"));
+    ASSERT_TRUE(plan);
+    const std::vector<InputEvent> block = blockToSend(*plan, GetParam().held);
+    const std::size_t n = GetParam().shifts.size();
+    ASSERT_EQ(block.size(), plan->events.size() + 2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        EXPECT_EQ(block[i], (InputEvent{InputKind::VirtualKey, GetParam().shifts[i], true}));
+        EXPECT_EQ(block[block.size() - n + i], (InputEvent{InputKind::VirtualKey, GetParam().shifts[i], false}));
+    }
+    EXPECT_TRUE(std::equal(plan->events.begin(), plan->events.end(), block.begin() + static_cast<std::ptrdiff_t>(n)));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Engine, BlockWithShift,
+    ::testing::Values(ShiftCase{"Left", only(&ModifierKeys::leftShift), {0xA0}},
+                      ShiftCase{"Right", only(&ModifierKeys::rightShift), {0xA1}},
+                      ShiftCase{"Both", ModifierKeys{true, true, false, false, false}, {0xA0, 0xA1}}),
+    testing::CaseName{});
+
+// ---- the whole worker
+
+TEST(ExpansionWorker, SendsThePlanAsOneBlockWithCaptureClosed) {
     ExpansionGate gate;
-    RecordingPoster poster(0x1234, &gate);
-    const auto table = tableOf(u"am", u"à mon avis");
-    EXPECT_TRUE(runExpansion(u"am", VkSpace, *table, gate, poster));
-    EXPECT_EQ(poster.posted, planExpansion(u"am", VkSpace, *table)->messages);
-    EXPECT_EQ(poster.windows, std::vector<MessagePoster::Window>(poster.posted.size(), 0x1234));
-    // The target's pending keys are awaited once, before anything is posted.
-    EXPECT_EQ(poster.awaited, (std::vector<std::pair<MessagePoster::Window, std::size_t>>{{0x1234, 0}}));
-    EXPECT_FALSE(poster.captureAllowedWhileTyping);
+    FakeSink sink(kNotepad, &gate);
+    DeliveryResult result = DeliveryResult::NoFocus;
+    const auto plan = expand(wordOf(u"am"), *tableOf(u"am", u"x"), gate, sink, &result);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(result, DeliveryResult::Sent);
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0], plan->events);
+    EXPECT_FALSE(sink.captureAllowedWhileSending);
     EXPECT_TRUE(gate.captureAllowed());
 }
 
-// Each message is followed by a round trip at once, and by a second one only
-// once its wait has passed: between the two the target has the whole pace to
-// take the message, so both cannot be answered before it does.
-TEST(ExpansionWorker, EveryMessageIsFollowedByTwoRoundTripsThePaceBetweenThem) {
+TEST(ExpansionWorker, ShiftHeldStillTypesTheRightText) {
     ExpansionGate gate;
-    RecordingPoster poster(1);
-    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"a\r\nb"), gate, poster);
+    FakeSink sink;
+    sink.modifiersNow.leftShift = true;  // "CDL" and Space typed with Shift still down
+    const auto plan = expand(wordOf(u"CDL"), *tableOf(u"cdl", u"Cordialement, "), gate, sink);
     ASSERT_TRUE(plan);
-    const auto& messages = plan->messages;
-    ASSERT_EQ(poster.trips.size(), 2 * messages.size());
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const RecordingPoster::Trip& first = poster.trips[2 * i];
-        const RecordingPoster::Trip& second = poster.trips[2 * i + 1];
-        EXPECT_EQ(first.after, i);
-        EXPECT_EQ(first.sentAt, poster.postedAt[i]);
-        EXPECT_EQ(second.after, i);
-        // A key-down followed by a message of another kind (the last
-        // Backspace, the line break) waits the longer pause; the ending
-        // key's 1 ms is shorter than the plain one.
-        EXPECT_EQ(second.sentAt, poster.postedAt[i] + std::max(waitOf(messages[i]), 200 + pauseAfter(messages, i)))
-            << "message " << i;
-    }
+    ASSERT_EQ(sink.sent.size(), 1u);
+    const std::vector<InputEvent>& block = sink.sent[0];
+    EXPECT_EQ(block.front(), (InputEvent{InputKind::VirtualKey, 0xA0, true}));
+    EXPECT_EQ(block.back(), (InputEvent{InputKind::VirtualKey, 0xA0, false}));
 }
 
-// A target slower than the pace answers the first round trip after the
-// message's wait: the second still waits for the pause, or both could be
-// answered by the same retrieval. Left arrows make no character: no pause.
-TEST(ExpansionWorker, SecondRoundTripAlwaysWaitsThePauseAfterTheFirstAnswer) {
+struct DropCase {
+    const char* name;
+    std::function<void(FakeSink&)> meanwhile;  // what the user did since the ending key
+    DeliveryResult expected;
+    friend void PrintTo(const DropCase& c, std::ostream* os) { *os << c.name; }
+};
+class ExpansionWorkerDrops : public ::testing::TestWithParam<DropCase> {};
+TEST_P(ExpansionWorkerDrops, SendsNothingAndReopensCapture) {
     ExpansionGate gate;
-    RecordingPoster poster(1);
-    poster.tripMicroseconds = 12'000;
-    const auto plan = runExpansion(u"c", VkSpace, *tableOf(u"c", u"a(*1)b"), gate, poster);
-    ASSERT_TRUE(plan);
-    const auto& messages = plan->messages;
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const std::int64_t firstAnswered = poster.trips[2 * i].sentAt + 12'000;
-        const bool leftArrow = messages[i] == PlannedMessage{MessageKind::KeyDown, VkLeft, CaretWaitMs};
-        // The last Backspace, followed by the text's first character.
-        const bool lastBackspace = i == 1;
-        const std::int64_t pause =
-            leftArrow ? 0 : lastBackspace ? BarrierTransitionPauseMicroseconds : BarrierPauseMicroseconds;
-        EXPECT_EQ(poster.trips[2 * i + 1].sentAt, firstAnswered + pause) << "message " << i;
-    }
+    FakeSink sink;
+    GetParam().meanwhile(sink);
+    DeliveryResult result = DeliveryResult::Sent;
+    EXPECT_TRUE(expand(wordOf(u"am"), *tableOf(u"am", u"x"), gate, sink, &result));
+    EXPECT_EQ(result, GetParam().expected);
+    EXPECT_TRUE(sink.sent.empty());
+    EXPECT_TRUE(gate.captureAllowed());
+}
+INSTANTIATE_TEST_SUITE_P(
+    Engine, ExpansionWorkerDrops,
+    ::testing::Values(
+        DropCase{"KeyTypedOn", [](FakeSink& s) { s.keyPresses = 8; }, DeliveryResult::TypedOn},
+        DropCase{"FocusMoved", [](FakeSink& s) { s.focusNow.focus = 0x300; }, DeliveryResult::FocusChanged},
+        DropCase{"OtherWindow", [](FakeSink& s) { s.focusNow = {0x400, 0x401}; }, DeliveryResult::FocusChanged},
+        DropCase{"NoFocus", [](FakeSink& s) { s.focusNow = {}; }, DeliveryResult::NoFocus},
+        DropCase{"ControlNeverReleased", [](FakeSink& s) { s.modifiersNow.control = true; },
+                 DeliveryResult::ModifiersHeld},
+        // A key pressed while the delivery waits for Alt: the wait ends there.
+        DropCase{"KeyTypedWhileWaitingForAlt",
+                 [](FakeSink& s) {
+                     s.modifiersNow.alt = true;
+                     s.onWait = [&s] { s.keyPresses = 8; };
+                 },
+                 DeliveryResult::TypedOn},
+        DropCase{"FocusMovedWhileWaitingForWindows",
+                 [](FakeSink& s) {
+                     s.modifiersNow.windows = true;
+                     s.onWait = [&s] { s.focusNow = {0x500, 0x501}; };
+                 },
+                 DeliveryResult::FocusChanged}),
+    testing::CaseName{});
+
+TEST(ExpansionWorker, ControlHeldWaitsForItsReleaseWithinTheBound) {
+    ExpansionGate gate;
+    FakeSink sink;
+    sink.modifiersNow.control = true;
+    const std::int64_t start = sink.now;
+    sink.onWait = [&] {
+        if (sink.now - start >= 60'000) sink.modifiersNow.control = false;
+    };
+    DeliveryResult result = DeliveryResult::NoFocus;
+    expand(wordOf(u"am"), *tableOf(u"am", u"x"), gate, sink, &result);
+    EXPECT_EQ(result, DeliveryResult::Sent);
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_GE(sink.now - start, 60'000);
+    EXPECT_LT(sink.now - start, 60'000 + ModifierPollMicroseconds + 1);
 }
 
-// An idle target answers at once: each message comes its wait plus one round
-// trip after the one before, except after the last Backspace and the line
-// break, which wait the longer pause.
-TEST(ExpansionWorker, IdleTargetGetsThePlansPacePlusOneRoundTrip) {
+TEST(ExpansionWorker, ControlHeldDropsAtTheBoundNotBefore) {
     ExpansionGate gate;
-    RecordingPoster poster(1);
-    const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"xy\r\nz"), gate, poster);
-    ASSERT_TRUE(plan);
-    const auto& messages = plan->messages;
-    std::size_t longer = 0;
-    for (std::size_t i = 1; i < poster.postedAt.size(); ++i) {
-        const std::int64_t pause = pauseAfter(messages, i - 1);
-        if (pause == BarrierTransitionPauseMicroseconds) ++longer;
-        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], std::max(waitOf(messages[i - 1]), 200 + pause) + 200)
-            << "message " << i;
-    }
-    EXPECT_EQ(longer, 2u);
+    FakeSink sink;
+    sink.modifiersNow.control = true;
+    const std::int64_t start = sink.now;
+    DeliveryResult result = DeliveryResult::Sent;
+    expand(wordOf(u"am"), *tableOf(u"am", u"x"), gate, sink, &result);
+    EXPECT_EQ(result, DeliveryResult::ModifiersHeld);
+    EXPECT_GE(sink.now - start, ModifierReleaseTimeoutMicroseconds);
+    EXPECT_LT(sink.now - start, ModifierReleaseTimeoutMicroseconds + ModifierPollMicroseconds + 1);
 }
 
-// A target slower than the pace sets its own: its lag twice and the pause.
-TEST(ExpansionWorker, SlowTargetSetsThePace) {
+TEST(ExpansionWorker, FewerEventsInsertedIsReportedAndNotRetried) {
     ExpansionGate gate;
-    RecordingPoster poster(1);
-    poster.tripMicroseconds = 12'000;
-    const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"xyz"), gate, poster);
-    ASSERT_TRUE(plan);
-    for (std::size_t i = 1; i < poster.postedAt.size(); ++i) {
-        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], 24'000 + pauseAfter(plan->messages, i - 1));
-    }
-}
-
-// A target that stops answering costs one timed-out round trip; the rest of
-// the plan goes at the plain pace, so the capture is not held closed.
-TEST(ExpansionWorker, TargetThatStopsAnsweringGetsTheRestAtThePlainPace) {
-    ExpansionGate gate;
-    RecordingPoster poster(1);
-    poster.tripFailsAt = 4;  // the first round trip after the third message
-    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"abcdef"), gate, poster);
-    ASSERT_TRUE(plan);
-    EXPECT_EQ(poster.trips.size(), 5u);
-    EXPECT_EQ(poster.posted, plan->messages);
-    for (std::size_t i = 4; i < poster.postedAt.size(); ++i) {
-        EXPECT_EQ(poster.postedAt[i] - poster.postedAt[i - 1], waitOf(plan->messages[i - 1]));
-    }
-    std::int64_t floor = 0;
-    for (const PlannedMessage& message : plan->messages) floor += waitOf(message);
-    // One timed-out round trip over the pace (it outlasts the third message's
-    // wait), and the two answered ones after each of the first two messages.
-    EXPECT_EQ(poster.clock, poster.pendingInputMicroseconds + floor + 250'000 - 5'000 + 2 * 200);
-}
-
-// A target that answers round trips from a wait nested inside its handling of
-// another message: only its caret shows when it has taken the last
-// Backspace's character. The text waits for it at that one place.
-TEST(ExpansionWorker, TextWaitsForTheCaretToMoveAfterTheLastBackspace) {
-    ExpansionGate gate;
-    RecordingPoster poster(1);
-    poster.showsCaret = true;
-    poster.lateMessage = 2;  // messages: 3 Backspaces, x, y, Space
-    poster.lateMicroseconds = 30'000;
-    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"xy"), gate, poster);
-    ASSERT_TRUE(plan);
-    // The caret is looked at every millisecond.
-    EXPECT_GE(poster.postedAt[3] - poster.postedAt[2], 30'000);
-    EXPECT_LT(poster.postedAt[3] - poster.postedAt[2], 31'000);
-    EXPECT_EQ(poster.postedAt[2] - poster.postedAt[1], 5'200);
-    EXPECT_EQ(poster.postedAt[4] - poster.postedAt[3], 5'200);
-}
-
-TEST(ExpansionWorker, CaretThatNeverMovesHoldsTheTextForTheBoundOnly) {
-    ExpansionGate gate;
-    RecordingPoster poster(1);
-    poster.showsCaret = true;
-    poster.caretNeverMoves = true;
-    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"xy"), gate, poster);
-    ASSERT_TRUE(plan);
-    const std::int64_t afterSecondTrip = poster.postedAt[2] + 200 + BarrierTransitionPauseMicroseconds + 200;
-    EXPECT_EQ(poster.postedAt[3], afterSecondTrip + CaretMoveTimeoutMicroseconds);
-}
-
-TEST(ExpansionWorker, NoCaretMeansNoCaretWait) {
-    ExpansionGate gate;
-    RecordingPoster poster(1);
-    const auto plan = runExpansion(u"am", VkReturn, *tableOf(u"am", u"a\r\nb"), gate, poster);
-    ASSERT_TRUE(plan);
-    EXPECT_EQ(poster.caretReads, 0);
-    EXPECT_EQ(poster.postedAt[3] - poster.postedAt[2], 200 + BarrierTransitionPauseMicroseconds + 200);
-}
-
-TEST(ExpansionWorker, NoAnswerBeforeTheFirstMessageMeansNoRoundTripAtAll) {
-    ExpansionGate gate;
-    RecordingPoster poster(1);
-    poster.pendingInputAnswers = false;
-    const auto plan = runExpansion(u"am", VkSpace, *tableOf(u"am", u"abc"), gate, poster);
-    ASSERT_TRUE(plan);
-    EXPECT_TRUE(poster.trips.empty());
-    EXPECT_EQ(poster.posted, plan->messages);
-}
-
-TEST(ExpansionWorker, OutcomeSaysWhetherTheOrderWasKeptToTheEnd) {
-    const auto plan = planExpansion(u"am", VkSpace, *tableOf(u"am", u"abc"));
-    ASSERT_TRUE(plan);
-    RecordingPoster answering(1);
-    const DeliveryOutcome kept = deliverPlan(*plan, answering);
-    EXPECT_TRUE(kept.delivered);
-    EXPECT_TRUE(kept.orderedThroughout);
-    RecordingPoster hanging(1);
-    hanging.tripFailsAt = 0;
-    EXPECT_FALSE(deliverPlan(*plan, hanging).orderedThroughout);
-    RecordingPoster nowhere(0);
-    EXPECT_FALSE(deliverPlan(*plan, nowhere).delivered);
-}
-
-TEST(ExpansionWorker, NoFocusWindowPostsNothingAndReopensTheGate) {
-    ExpansionGate gate;
-    RecordingPoster poster(0);
-    EXPECT_TRUE(runExpansion(u"am", VkSpace, *tableOf(u"am", u"x"), gate, poster));
-    EXPECT_TRUE(poster.posted.empty());
-    EXPECT_TRUE(poster.awaited.empty());
+    FakeSink sink;
+    sink.acceptAtMost = 0;  // a window of higher privilege has the focus
+    DeliveryResult result = DeliveryResult::Sent;
+    expand(wordOf(u"am"), *tableOf(u"am", u"x"), gate, sink, &result);
+    EXPECT_EQ(result, DeliveryResult::Incomplete);
+    EXPECT_EQ(sink.sent.size(), 1u);
     EXPECT_TRUE(gate.captureAllowed());
 }
 
-TEST(ExpansionWorker, UnknownWordLeavesTheGateAlone) {
+TEST(ExpansionWorker, LongTextStaysOneBlock) {
     ExpansionGate gate;
-    RecordingPoster poster(0x1234);
-    gate.beginTyping();  // another expansion is typing
-    EXPECT_FALSE(runExpansion(u"zz", VkSpace, *tableOf(u"am", u"x"), gate, poster));
-    EXPECT_TRUE(gate.typing());
-    gate.endTyping();
-    EXPECT_TRUE(poster.posted.empty());
+    FakeSink sink;
+    const std::u16string text(20'000, u'x');
+    const auto plan = expand(wordOf(u"long"), *tableOf(u"long", text), gate, sink);
+    ASSERT_TRUE(plan);
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0].size(), 2u * (5 + 20'000 + 1));
+}
+
+TEST(ExpansionWorker, UnknownWordSendsNothingAndReopensCapture) {
+    ExpansionGate gate;
+    FakeSink sink;
+    EXPECT_FALSE(expand(wordOf(u"zz"), *tableOf(u"am", u"x"), gate, sink));
+    EXPECT_TRUE(sink.sent.empty());
+    EXPECT_TRUE(gate.captureAllowed());
 }
 
 TEST(ExpansionWorker, SwitchTurnedOffWhileTypingStaysOff) {
     ExpansionGate gate;
-    RecordingPoster poster(0x1234, &gate);
-    poster.onPost = [&] { gate.setExpansionActive(false); };  // the user unticks the tray item meanwhile
-    runExpansion(u"am", VkSpace, *tableOf(u"am", u"x"), gate, poster);
+    FakeSink sink(kNotepad, &gate);
+    sink.modifiersNow.control = true;
+    sink.onWait = [&] {
+        gate.setExpansionActive(false);  // the user unticks the tray item meanwhile
+        sink.modifiersNow.control = false;
+    };
+    expand(wordOf(u"am"), *tableOf(u"am", u"x"), gate, sink);
     EXPECT_FALSE(gate.expansionActive());
     EXPECT_FALSE(gate.captureAllowed());
 }
 
-TEST(ExpansionWorker, CaptureStaysClosedUntilTheLastOfTwoExpansionsEnds) {
+TEST(ExpansionWorker, ExceptionFromThePlanStillReopensCapture) {
     ExpansionGate gate;
+    FakeSink sink;
     gate.beginTyping();
-    RecordingPoster poster(0x1234, &gate);
-    runExpansion(u"am", VkSpace, *tableOf(u"am", u"x"), gate, poster);
-    EXPECT_FALSE(poster.captureAllowedWhileTyping);
-    EXPECT_FALSE(gate.captureAllowed());
-    gate.endTyping();
+    struct Throwing final : InputSink {
+        FocusTarget focus() override { throw std::bad_alloc(); }
+        std::uint32_t userKeyPresses() override { return 7; }
+        ModifierKeys modifiers() override { return {}; }
+        std::size_t send(const std::vector<InputEvent>&) override { return 0; }
+        std::int64_t nowMicroseconds() override { return 0; }
+        void waitMicroseconds(std::int64_t) override {}
+    } throwing;
+    EXPECT_THROW(runExpansion(wordOf(u"am"), *tableOf(u"am", u"x"), gate, throwing), std::bad_alloc);
     EXPECT_TRUE(gate.captureAllowed());
 }
 
@@ -347,11 +325,14 @@ TEST(ExpansionWorker, SnapshotsStayWholeWhileTheMainThreadReloads) {
         workers.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
                 const auto table = slot.snapshot();
-                RecordingPoster poster(1, &gate);
-                runExpansion(u"am", VkSpace, *table, gate, poster);
+                FakeSink sink(kNotepad, &gate);
+                expand(wordOf(u"am"), *table, gate, sink);
                 const std::u16string* text = table->find(u"am");
                 // A snapshot taken before the first publish is empty; after, it is whole.
-                if (text && (table->size() != 201 || poster.posted.size() != 3 + text->size() + 1)) ++mismatches;
+                if (text && (table->size() != 201 || sink.sent.size() != 1 ||
+                             sink.sent[0].size() != 2 * (3 + text->size() + 1))) {
+                    ++mismatches;
+                }
             }
         });
     }

@@ -27,13 +27,13 @@ TEST(HookFollowUp, WakesTheLoopOnceUntilItRuns) {
     EXPECT_TRUE(followUp.takeWake(100));
     followUp.updateAid(u"bjr");
     EXPECT_FALSE(followUp.takeWake(105));
-    followUp.addWord({u"bjr", 0x20});
+    followUp.addWord({u"bjr", 0x20, {}});
     followUp.hideAid();
     EXPECT_FALSE(followUp.takeWake(110));
     EXPECT_TRUE(followUp.pending());
     runAll(followUp);
     EXPECT_FALSE(followUp.pending());
-    followUp.addWord({u"am", 0x09});
+    followUp.addWord({u"am", 0x09, {}});
     EXPECT_TRUE(followUp.takeWake(111));
 }
 
@@ -41,11 +41,11 @@ TEST(HookFollowUp, WakesTheLoopOnceUntilItRuns) {
 // its own): a later event wakes it again, and the words wait for it in order.
 TEST(HookFollowUp, DroppedWakeUpIsPostedAgainByALaterEvent) {
     HookFollowUp followUp;
-    followUp.addWord({u"slt", 0x20});
+    followUp.addWord({u"slt", 0x20, {}});
     ASSERT_TRUE(followUp.takeWake(1000));  // ...and this one is lost
     followUp.updateAid(u"a");
     EXPECT_FALSE(followUp.takeWake(1000 + HookFollowUp::WakeRetryMs - 1));  // may still be on its way
-    followUp.addWord({u"bjr", 0x0D});
+    followUp.addWord({u"bjr", 0x0D, {}});
     EXPECT_TRUE(followUp.takeWake(1000 + HookFollowUp::WakeRetryMs));
     const Done done = runAll(followUp);
     ASSERT_EQ(done.started.size(), 2u);
@@ -97,9 +97,9 @@ TEST(HookFollowUp, OverdueWakeUpAcrossTheTickCountWrap) {
 TEST(HookFollowUp, StartsWordsInOrderAndAppliesOnlyTheLatestStripChange) {
     HookFollowUp followUp;
     followUp.updateAid(u"bj");
-    followUp.addWord({u"bjr", 0x20});
+    followUp.addWord({u"bjr", 0x20, {}});
     followUp.updateAid(u"");
-    followUp.addWord({u"am", 0x0D});
+    followUp.addWord({u"am", 0x0D, {}});
     followUp.hideAid();
     followUp.updateAid(u"fp");
     const Done done = runAll(followUp);
@@ -120,13 +120,15 @@ TEST(HookFollowUp, WordsBeyondTheRoomAreDroppedAndTheRingWraps) {
     HookFollowUp followUp;
     for (std::size_t round = 0; round < 3; ++round) {
         for (std::size_t i = 0; i < HookFollowUp::MaxPendingWords + 3; ++i) {
-            followUp.addWord({std::u16string(1, char16_t(u'a' + i)), 0x20});
+            // The hook ends the gate's expansion of a dropped word itself.
+            EXPECT_EQ(followUp.addWord({std::u16string(1, char16_t(u'a' + i)), 0x20, {}}),
+                      i < HookFollowUp::MaxPendingWords);
         }
         const Done done = runAll(followUp);
         ASSERT_EQ(done.started.size(), HookFollowUp::MaxPendingWords);
         EXPECT_EQ(done.started.front().word, u"a");
         EXPECT_EQ(done.started.back().word, std::u16string(1, char16_t(u'a' + HookFollowUp::MaxPendingWords - 1)));
-        followUp.addWord({u"x", 0x20});  // leaves the ring's start elsewhere for the next round
+        followUp.addWord({u"x", 0x20, {}});  // leaves the ring's start elsewhere for the next round
         EXPECT_EQ(runAll(followUp).started.size(), 1u);
     }
 }
