@@ -39,6 +39,9 @@ scripts/build.sh win32 win32-test win64
 scripts/check_exe.sh build/win32/calmirande.exe
 scripts/check_exe.sh build/win64/calmirande.exe --any-arch
 
+step "release archive"
+scripts/check_release.sh "$(scripts/release.sh)"
+
 # The product is the i686 program: the e2e runs it under 32-bit Wine (the
 # shell and editor cases the shipped exe itself, the program cases its
 # instrumented twin), and the x86_64 build in a short smoke run. A machine
