@@ -168,6 +168,72 @@ windows_editeur_escape_case() {
     pass "$name"
 }
 
+# The editor's keys and focus: it opens with the focus in the key field; a
+# text put into the replacement field by another program (WM_SETTEXT)
+# counts for "Ajouter"; after it the focus is in the key field again; Delete
+# in the listing removes the selected row as "Supprimer" does; after a
+# message box the focus is back where it was.
+windows_editor_keys_case() {
+    local name=windows-editor-keys
+    shell_command 4
+    if ! e2e_wait_for 10 "the editor" editor_shown || ! editor_activate; then
+        windows_fail "$name" "the editor is not shown in the foreground"
+        return
+    fi
+    xdotool type --delay 40 zq
+    if ! e2e_wait_for 5 "zq in the key field" editor_field_is 114 zq; then
+        e2e_probe foreground | sed 's/^/    /'
+        windows_fail "$name" "the editor does not open with the focus in the key field"
+        return
+    fi
+    e2e_probe set-text --class "$EDITOR_CLASS" --id 115 --text 'posé de dehors' >/dev/null 2>&1 || true
+    editor_click 116
+    if ! e2e_wait_for 5 "the row added" windows_rows_hold $'zq\tposé de dehors'; then
+        editor_answer_any
+        windows_fail "$name" "a text set with WM_SETTEXT did not count for Ajouter: $(cat "$E2E_TMP/rows.txt" 2>/dev/null | head -3)"
+        return
+    fi
+    xdotool type --delay 40 zr
+    if ! e2e_wait_for 5 "zr in the key field" editor_field_is 114 zr; then
+        windows_fail "$name" "after Ajouter the focus is not in the key field"
+        return
+    fi
+    # "Ajouter" with an empty text: the box, then the focus back in the key field.
+    editor_click 116
+    if editor_box Info "Un ou plusieurs champs sont vides !"; then
+        editor_answer Info ok
+        xdotool type --delay 40 s
+        if ! e2e_wait_for 5 "zrs in the key field" editor_field_is 114 zrs; then
+            windows_fail "$name" "after the message box the focus is not back in the key field"
+            return
+        fi
+    else
+        windows_fail "$name" "no message for empty fields: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
+        return
+    fi
+    editor_click 119
+    editor_mouse 109 0 || { windows_fail "$name" "no row to click"; return; }
+    e2e_wait_for 5 "the first row in the key field" editor_field_is 114 bjr || true
+    xdotool key Delete
+    if ! e2e_wait_for 5 "the row deleted" windows_rows_lack $'bjr\tBonjour'; then
+        windows_fail "$name" "Delete in the listing did not remove the row"
+        return
+    fi
+    editor_click 117
+    if ! e2e_wait_for 10 "the editor left" editor_hidden; then
+        windows_fail "$name" "the editor did not close"
+        return
+    fi
+    pass "$name"
+}
+
+windows_rows_hold() { editor_rows_are_any && grep -qxF "$1" "$E2E_TMP/rows.txt"; }
+windows_rows_lack() { editor_rows_are_any && ! grep -qxF "$1" "$E2E_TMP/rows.txt"; }
+editor_rows_are_any() {
+    e2e_probe list-rows --class "$EDITOR_CLASS" --id 109 --out "$(e2e_winpath "$E2E_TMP/rows.txt")" >/dev/null 2>&1
+}
+editor_answer_any() { editor_answer Info ok >/dev/null 2>&1 || true; }
+
 windows_cases() {
     rm -rf "$WINDOWS_DIR"
     e2e_write_list "$WINDOWS_DIR" Essai.dat $'bjr\tBonjour'
@@ -181,6 +247,7 @@ windows_cases() {
     windows_about_keys_case
     windows_help_keys_case
     windows_editeur_escape_case
+    windows_editor_keys_case
     program_stop >/dev/null 2>&1 || true
     e2e_focus_notepad || true
 }

@@ -36,7 +36,7 @@ constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
 constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD Group = Child | BS_GROUPBOX;
 
-// In the order of their creation, which is also the keyboard's tab order.
+// In the order of their creation; TabOrder below gives the keyboard's.
 const ControlLayout Controls[] = {
     {ec::ListsCounterLabel, WC_STATICW, messages::EditorListsCounterLabel, Child, 0, 25, 35, 125, 20, false},
     {ec::RecordsCounterLabel, WC_STATICW, messages::EditorRecordsCounterLabel, Child, 0, 10, 490, 205, 15, false},
@@ -66,6 +66,13 @@ const ControlLayout Controls[] = {
     {ec::Reset, WC_BUTTONW, messages::EditorReset, Button, 0, 700, 65, 60, 20, false},
     {ec::Delete, WC_BUTTONW, messages::EditorDelete, Button, 0, 505, 480, 80, 20, false},
 };
+
+// Tab moves through the window as it reads: the lists' group, the listing,
+// then the entry's group from its key field down to its buttons, left to
+// right, and "Quitter" last.
+constexpr int TabOrder[] = {ec::ListSelector, ec::CreateList,      ec::DeleteList, ec::Listing,
+                            ec::KeyField,     ec::Reset,           ec::ReplacementField,
+                            ec::Delete,       ec::Modify,          ec::Add,        ec::Quit};
 
 HMENU controlId(int id) noexcept { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
 
@@ -128,6 +135,14 @@ void EditorWindow::createControls(HINSTANCE instance, HFONT listFont) {
         if (!made) continue;
         const WPARAM font = layout.listFont && listFont ? reinterpret_cast<WPARAM>(listFont) : dialogFont;
         ::SendMessageW(made, WM_SETFONT, font, FALSE);
+    }
+    // The dialog manager follows the children's z-order.
+    HWND previous = HWND_TOP;
+    for (const int id : TabOrder) {
+        const HWND next = control(id);
+        if (!next) continue;
+        ::SetWindowPos(next, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        previous = next;
     }
     if (const HWND listing = control(ec::Listing)) {
         ::SendMessageW(listing, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -197,6 +212,21 @@ void EditorWindow::show() noexcept {
     if (!hwnd()) return;
     ::ShowWindow(hwnd(), SW_SHOW);
     ::SetForegroundWindow(hwnd());
+    focusKeyField();
+}
+
+void EditorWindow::focusKeyField() noexcept {
+    if (const HWND key = control(ec::KeyField)) ::SetFocus(key);
+}
+
+void EditorWindow::takeFieldsFromWindow() {
+    // Another program (automation, an accessibility tool) may have set a
+    // field with WM_SETTEXT, which a multi-line edit control announces with
+    // neither EN_UPDATE nor EN_CHANGE: the model takes what the fields show.
+    std::u16string key = fieldText(ec::KeyField);
+    if (key != model_.keyField()) apply(model_.keyFieldEdited(std::move(key)));
+    std::u16string replacement = fieldText(ec::ReplacementField);
+    if (replacement != model_.replacementField()) apply(model_.replacementFieldEdited(std::move(replacement)));
 }
 
 // --- Messages.
@@ -291,16 +321,22 @@ void EditorWindow::onCommand(int id, WORD code, HWND from) {
             onZoom();
             break;
         case ec::Add:
+            takeFieldsFromWindow();
             apply(model_.addAbbreviation());
+            focusKeyField();
             break;
         case ec::Modify:
+            takeFieldsFromWindow();
             apply(model_.modifyAbbreviation());
+            focusKeyField();
             break;
         case ec::Delete:
             apply(model_.deleteAbbreviation());
+            focusKeyField();
             break;
         case ec::Reset:
             apply(model_.resetFields());
+            focusKeyField();
             break;
         case ec::Quit:
             onLeave();
@@ -338,6 +374,16 @@ LRESULT EditorWindow::onNotify(const NMHDR& header) {
             }
             return 0;
         }
+        case LVN_KEYDOWN:
+            // Delete in the listing is "Supprimer", when that button is.
+            if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) {
+                const HWND button = control(ec::Delete);
+                if (button && ::IsWindowEnabled(button)) {
+                    ::PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(ec::Delete, BN_CLICKED),
+                                   reinterpret_cast<LPARAM>(button));
+                }
+            }
+            return 0;
         case LVN_ODSTATECHANGED:
         case NM_CLICK:
         case NM_RCLICK:
@@ -494,16 +540,21 @@ void EditorWindow::drawSelector() {
     drawing_ = false;
 }
 
+// After a message box the focus goes back to the control that had it.
 void EditorWindow::tell(const Message& message) {
+    const HWND had = ::GetFocus();
     ++busy_;
     showMessage(message.text, message.title);
     --busy_;
+    if (had && ::IsWindow(had) && ::IsChild(hwnd(), had) && ::IsWindowVisible(hwnd())) ::SetFocus(had);
 }
 
 bool EditorWindow::ask(const Message& message) {
+    const HWND had = ::GetFocus();
     ++busy_;
     const bool yes = askYesNo(message.text, message.title);
     --busy_;
+    if (had && ::IsWindow(had) && ::IsChild(hwnd(), had) && ::IsWindowVisible(hwnd())) ::SetFocus(had);
     return yes;
 }
 

@@ -94,6 +94,9 @@ private:
     void onDeleteList();
     void onLeave();
     void show() noexcept;
+    void focusKeyField() noexcept;
+    // Before "Ajouter" and "Modifier": the fields as the window shows them.
+    void takeFieldsFromWindow();
 
     // Draws what the outcome says changed, then tells its message.
     void apply(const EditorOutcome& outcome);
