@@ -39,6 +39,9 @@ editor_activate() {
     local class=${1:-$EDITOR_CLASS} title=${2:-'^Edition des Abr'} xid
     xid=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
     [[ -n $xid ]] && xdotool windowfocus --sync "$xid" >/dev/null 2>&1
+    # Wine does not activate a window shown again after it was hidden while
+    # active when the X focus comes back; SetForegroundWindow does.
+    editor_in_foreground "$class" || e2e_probe activate --class "$class" >/dev/null 2>&1 || true
     e2e_wait_for 5 "$class in the foreground" editor_in_foreground "$class"
 }
 

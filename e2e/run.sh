@@ -317,6 +317,9 @@ fi
 source "$HERE/editor.sh"
 selected editor && editor_cases
 
+# The user's lists kept: other tools' encodings, backups, no trap, session end.
+source "$HERE/lists.sh"
+selected lists && lists_cases
 
 # The keyboard in About, Help and Editeur.
 source "$HERE/windows.sh"
