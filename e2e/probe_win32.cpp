@@ -80,6 +80,9 @@
 //       Posts any message (decimal numbers) to that window; M may also be
 //       a registered message's name ("TaskbarCreated", the shell's, or the
 //       test build's "CalmirandeE2eLoseHooks").
+//   set-text --class C --id N --text T
+//       Sends WM_SETTEXT T to control N of that window, as automation and
+//       accessibility tools set a field.
 //   time-text --expect FILE --out FILE [--ready FILE] [--timeout-ms N]
 //       Times, from the user's next Space (this probe's own low-level hook)
 //       to notepad holding FILE's text (UTF-8), polling about every
@@ -883,10 +886,11 @@ double microsecondsSince(const LARGE_INTEGER& start) {
 // The calls a capturing hook cannot do without, timed over the same span as
 // the program's hook times its own work: up to, not including, CallNextHookEx.
 LRESULT CALLBACK bareHookProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
-    if (nCode == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN)) {
+    const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    // The user's key presses only, as the program's figures count them.
+    if (nCode == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && !(key.flags & LLKHF_INJECTED)) {
         LARGE_INTEGER start;
         QueryPerformanceCounter(&start);
-        const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         BYTE state[256];
         GetKeyState(0);
         GetKeyboardState(state);
@@ -1239,6 +1243,21 @@ int runTabFocus(const Options& options) {
                : ExitFailure;
 }
 
+// set-text: what automation and accessibility tools do to a field.
+int runSetText(const Options& options) {
+    const auto text = options.get(L"text");
+    if (!text || !options.get(L"id")) return ExitUsage;
+    const HWND top = findTopLevel(options);
+    if (top == nullptr) return ExitNoWindow;
+    const HWND field = controlWithId(top, static_cast<int>(options.number(L"id", 0)));
+    if (field == nullptr) return ExitNoWindow;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text->c_str()), SMTO_ABORTIFHUNG, 5000,
+                               &result) && result
+               ? ExitOk
+               : ExitFailure;
+}
+
 int runActivate(const Options& options) {
     const HWND top = findTopLevel(options);
     if (top == nullptr) return ExitNoWindow;
@@ -1339,6 +1358,7 @@ int usage() {
         L"       calmirande_e2e_probe keylog --out FILE [--ready FILE] [--timeout-ms T]\n"
         L"       calmirande_e2e_probe command --class C --id N\n"
         L"       calmirande_e2e_probe post --class C --message M [--wparam W] [--lparam L]\n"
+        L"       calmirande_e2e_probe set-text --class C --id N --text T\n"
         L"       calmirande_e2e_probe time-text --expect FILE --out FILE [--ready FILE] [--timeout-ms N]\n"
         L"       calmirande_e2e_probe tree --class C\n"
         L"       calmirande_e2e_probe read-rich --class C --out FILE [--index N]\n"
@@ -1371,6 +1391,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"wait-idle") rc = runWaitIdle(options);
         else if (command == L"keylog") rc = runKeyLog(options);
         else if (command == L"time-text") rc = runTimeText(options);
+        else if (command == L"set-text") rc = runSetText(options);
         else if (command == L"read-text") rc = runReadText(options);
         else if (command == L"keypad") rc = runKeyPad(options);
         else if (command == L"bare-hook") rc = runBareHook(options);

@@ -384,6 +384,7 @@ program_aid_off_case() {
 program_timings() {
     local file=$1 bare=${2:-}
     awk '
+        BEGIN { n = 0 }
         function sort_and_print(what, v,    i, j, t) {
             for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
             printf "  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n", what, v[int((n - 1) * 0.5)], v[int((n - 1) * 0.99)], v[n - 1]
@@ -729,7 +730,8 @@ program_watchdog_case() {
 # delivery that posts each message 5 ms apart, 5 x (n + 1 + m) ms. A figure:
 # the case fails only when the text never comes.
 program_text_time_case() {
-    local name=$1 word=$2 text=$3 ready="$E2E_TMP/time-text.ready" out="$E2E_TMP/$name.time" pid units floor
+    local name=$1 word=$2 text=$3 pid units floor
+    local ready="$E2E_TMP/time-text.ready" out="$E2E_TMP/$1.time"
     target_clear || { fail "$name" "could not empty the notepad"; return; }
     printf '%s ' "$text" >"$E2E_TMP/$name.expected"
     rm -f "$ready" "$out"

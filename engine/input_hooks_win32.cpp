@@ -102,9 +102,10 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
         }
         wakeIfNeeded(key.time);
     }
-    // Every key press, the ones the capture lets by included, so that the
-    // figures compare with a bare hook's over the same keys.
-    if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) {
+    // Every key press of the user's, the ones the capture lets by included,
+    // so that the figures compare with a bare hook's over the same keys (the
+    // program's own blocks, many events each, would swamp them).
+    if ((wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && !(key.flags & LLKHF_INJECTED)) {
         timings_.record(static_cast<double>(monotonicMicroseconds() - start));
     }
 }

@@ -55,6 +55,29 @@ bool keepsTypedWord(const KeyEvent& event) {
     }
 }
 
+// Keys that move the caret or act without typing (arrows, Home, Delete,
+// function keys, Ctrl, Alt, Windows keys): told by their code alone, so that
+// a skipped word can end on them without translating a dead key away.
+bool breaksWordWithoutCharacter(std::uint32_t vk) {
+    if (vk >= 0x21 && vk <= 0x28) return true;  // Page Up to Down arrow
+    if (vk >= 0x70 && vk <= 0x87) return true;  // F1 to F24
+    switch (vk) {
+        case 0x2D:  // Insert
+        case 0x2E:  // Delete
+        case 0x5B:  // left Windows
+        case 0x5C:  // right Windows
+        case 0x5D:  // Applications
+        case VkControl:
+        case VkLControl:
+        case VkRControl:
+        case VkMenu:
+        case VkLMenu:
+            return true;
+        default:
+            return false;
+    }
+}
+
 WordCapture::WordCapture() { typedWord_.reserve(MaxTypedWordLength); }
 
 void WordCapture::replayDeadKeys(KeyTranslator& translator) {
@@ -87,7 +110,13 @@ CaptureEffects WordCapture::onKey(const KeyEvent& event, bool captureAllowed, bo
     if (keepsTypedWord(event)) return effects;
     effects.processed = true;
     if (skippingWord_) {
-        if (event.vkCode == VkSpace || event.vkCode == VkTab || event.vkCode == VkReturn) skippingWord_ = false;
+        // The skipped word ends as any word does: at an ending key, or where
+        // the caret moves or a shortcut acts (Ctrl+A, Delete before a new
+        // word).
+        if (event.vkCode == VkSpace || event.vkCode == VkTab || event.vkCode == VkReturn ||
+            breaksWordWithoutCharacter(event.vkCode)) {
+            skippingWord_ = false;
+        }
         return effects;
     }
 

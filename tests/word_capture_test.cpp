@@ -236,6 +236,21 @@ INSTANTIATE_TEST_SUITE_P(Engine, CaptureOtherKeys,
                                            KeyCase{"CtrlC", ControlHeld | 'C', false}),
                          testing::CaseName{});
 
+// A word skipped (its first key came while a block went in) ends where any
+// word ends: the next word is captured whole after such a key.
+TEST_P(CaptureOtherKeys, EndASkippedWordWhenTheyEmptyTheWord) {
+    capture.skipWord();
+    type("xy");
+    press(GetParam().vk);
+    type("ab ");
+    if (GetParam().empties) {
+        ASSERT_EQ(expansions.size(), 1u);
+        EXPECT_EQ(expansions.back().word, u"ab");
+    } else {
+        EXPECT_TRUE(expansions.empty());
+    }
+}
+
 struct ModifierCase {
     const char* name;
     std::uint32_t vk;
