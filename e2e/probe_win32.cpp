@@ -350,6 +350,7 @@ LRESULT CALLBACK spaceTimeProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
+// Cross-process WM_GETTEXT: the system copies the text into our buffer.
 std::wstring notepadText(HWND edit) {
     const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -409,12 +410,7 @@ int runReadNotepad(const Options& options) {
         printLine(L"notepad's edit control not found");
         return ExitNoWindow;
     }
-    // Cross-process WM_GETTEXT: the system copies the text into our buffer.
-    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied));
-    return writeFileAtomically(*out, toUtf8(text)) ? ExitOk : ExitUsage;
+    return writeFileAtomically(*out, toUtf8(notepadText(edit))) ? ExitOk : ExitUsage;
 }
 
 HWND controlWithId(HWND top, int id);
