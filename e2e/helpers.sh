@@ -47,11 +47,25 @@ e2e_notepad_xid() {
     xdotool search --onlyvisible --name 'Notepad$' 2>/dev/null | head -n 1
 }
 
-e2e_notepad_has_focus() {
+# e2e_has_focus CLASS FOCUS_PATTERN: the foreground window is of CLASS and
+# its focused control's class matches FOCUS_PATTERN (an extended regex).
+e2e_has_focus() {
     local state
     state=$(e2e_probe foreground) || return 1
-    grep -q '^foreground: Notepad ' <<<"$state" && grep -q '^focus: Edit ' <<<"$state"
+    grep -q "^foreground: $1 " <<<"$state" && grep -Eq "^focus: $2" <<<"$state"
 }
+
+# e2e_focus_target XID CLASS FOCUS_PATTERN WHAT: the X focus on the window,
+# and the target in the foreground with its control focused. After the
+# window that had the foreground was killed, the X focus alone does not
+# activate a window under Wine; SetForegroundWindow does.
+e2e_focus_target() {
+    xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
+    e2e_has_focus "$2" "$3" || e2e_probe activate --class "$2" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "$4 in the foreground with its control focused" e2e_has_focus "$2" "$3"
+}
+
+e2e_notepad_has_focus() { e2e_has_focus Notepad 'Edit '; }
 
 e2e_start_notepad() {
     "$WINE" notepad >"$E2E_TMP/notepad.log" 2>&1 &
@@ -66,13 +80,7 @@ e2e__store_notepad_xid() {
 
 # X keyboard focus on notepad (there is no window manager: Wine activates the
 # window that receives the X focus) and Wine's focus on its Edit control.
-e2e_focus_notepad() {
-    xdotool windowfocus --sync "$E2E_NOTEPAD_XID" >/dev/null 2>&1 || true
-    # After the window that had the foreground was killed, the X focus alone
-    # does not activate notepad under Wine; SetForegroundWindow does.
-    e2e_notepad_has_focus || e2e_probe activate --class Notepad >/dev/null 2>&1 || true
-    e2e_wait_for 10 "notepad in the foreground with its Edit focused" e2e_notepad_has_focus
-}
+e2e_focus_notepad() { e2e_focus_target "$E2E_NOTEPAD_XID" Notepad 'Edit ' notepad; }
 
 # e2e_notepad_holds FILE: notepad's text is byte for byte FILE's content.
 # The text read last is left in $E2E_TMP/notepad.txt.
@@ -137,11 +145,7 @@ KEYPAD_CLASS=CalmirandeE2eKeyPad
 E2E_KEYPAD_PID=
 E2E_KEYPAD_XID=
 
-e2e_keypad_has_focus() {
-    local state
-    state=$(e2e_probe foreground) || return 1
-    grep -q "^foreground: $KEYPAD_CLASS " <<<"$state" && grep -q "^focus: ${KEYPAD_CLASS}Input " <<<"$state"
-}
+e2e_keypad_has_focus() { e2e_has_focus "$KEYPAD_CLASS" "${KEYPAD_CLASS}Input "; }
 
 e2e__store_keypad_xid() {
     E2E_KEYPAD_XID=$(xdotool search --onlyvisible --name 'Calmirande e2e key pad' 2>/dev/null | head -n 1)
@@ -159,11 +163,7 @@ e2e_start_keypad() {
     e2e_wait_for 10 "the key pad's X window" e2e__store_keypad_xid
 }
 
-e2e_focus_keypad() {
-    xdotool windowfocus --sync "$E2E_KEYPAD_XID" >/dev/null 2>&1 || true
-    e2e_keypad_has_focus || e2e_probe activate --class "$KEYPAD_CLASS" >/dev/null 2>&1 || true
-    e2e_wait_for 10 "the key pad in the foreground with its field focused" e2e_keypad_has_focus
-}
+e2e_focus_keypad() { e2e_focus_target "$E2E_KEYPAD_XID" "$KEYPAD_CLASS" "${KEYPAD_CLASS}Input " "the key pad"; }
 
 e2e_stop_keypad() {
     [[ -n "$E2E_KEYPAD_PID" ]] || return 0
@@ -196,21 +196,14 @@ WORDPAD_CLASS=WORDPADTOP
 E2E_WORDPAD_PID=
 E2E_WORDPAD_XID=
 
-e2e_wordpad_has_focus() {
-    local state
-    state=$(e2e_probe foreground) || return 1
-    grep -q "^foreground: $WORDPAD_CLASS " <<<"$state" && grep -q '^focus: RichEdit' <<<"$state"
-}
+e2e_wordpad_has_focus() { e2e_has_focus "$WORDPAD_CLASS" RichEdit; }
 
 e2e__store_wordpad_xid() {
     E2E_WORDPAD_XID=$(xdotool search --onlyvisible --name 'Wine Wordpad$' 2>/dev/null | head -n 1)
     [[ -n "$E2E_WORDPAD_XID" ]]
 }
 
-e2e_focus_wordpad() {
-    xdotool windowfocus --sync "$E2E_WORDPAD_XID" >/dev/null 2>&1 || true
-    e2e_wait_for 10 "WordPad in the foreground with its text focused" e2e_wordpad_has_focus
-}
+e2e_focus_wordpad() { e2e_focus_target "$E2E_WORDPAD_XID" "$WORDPAD_CLASS" RichEdit WordPad; }
 
 e2e_start_wordpad() {
     "$WINE" 'C:\Program Files\Windows NT\Accessories\wordpad.exe' >"$E2E_TMP/wordpad.log" 2>&1 &
