@@ -332,6 +332,21 @@ int runDeliver(const Options& options) {
 
 // ---------------------------------------------------------------- read-notepad
 
+// Runs this thread's messages (its low-level hooks are called inside their
+// retrieval) for up to `timeoutMs`, waking at least every `wakeMs`; stops
+// early, returning true, once `done` says so.
+template <typename Done>
+bool pumpMessagesUntil(DWORD timeoutMs, DWORD wakeMs, Done done) {
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < timeoutMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, wakeMs, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (done()) return true;
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------- time-text
 
 // The first Space the user presses (not injected), on the QueryPerformance-
@@ -384,13 +399,8 @@ int runTimeText(const Options& options) {
     if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    const DWORD start = GetTickCount();
-    const DWORD timeout = options.number(L"timeout-ms", 10000);
-    MSG msg;
-    while (GetTickCount() - start < timeout) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        if (gSpaceAt == 0 || notepadText(edit) != expected) continue;
+    if (pumpMessagesUntil(options.number(L"timeout-ms", 10000), 1,
+                          [&] { return gSpaceAt != 0 && notepadText(edit) == expected; })) {
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         char line[64];
@@ -549,14 +559,7 @@ int runKeyLog(const Options& options) {
     calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, keyLogProc, GetModuleHandleW(nullptr), 0));
     if (!hook.get()) return ExitFailure;
     if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
-    // The hook runs inside this thread's message retrieval.
-    const DWORD start = GetTickCount();
-    const DWORD timeout = options.number(L"timeout-ms", 3000);
-    MSG msg;
-    while (GetTickCount() - start < timeout) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
+    pumpMessagesUntil(options.number(L"timeout-ms", 3000), 20, [] { return false; });
     hook.reset();
     gKeyLog = nullptr;
     return writeFileAtomically(*out, log) ? ExitOk : ExitFailure;
