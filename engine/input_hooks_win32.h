@@ -56,7 +56,6 @@ public:
     // timeout is removed without a word), both are installed again. Returns
     // whether they were.
     bool reinstallIfLost();
-    HHOOK keyboardHook() const { return keyboardHook_.get(); }
     // Test builds: both hooks removed behind our back, as the system removes
     // a hook that overran its timeout; the handles are kept, dead.
     void loseHooksForTests();

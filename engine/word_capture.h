@@ -120,7 +120,6 @@ public:
     // begins a word the capture never sees whole: that word is skipped up to
     // its ending key, which expands nothing.
     void skipWord();
-    bool skippingWord() const { return skippingWord_; }
     // True when the writing aid must be hidden (a click or a wheel turn).
     bool onMouse(int nCode, std::uint32_t message);
 
