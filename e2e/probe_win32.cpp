@@ -113,6 +113,13 @@
 //       SetForegroundWindow on that window (Wine lets any process do so).
 //   count --class C
 //       Prints how many top-level windows of class C exist.
+//   inject --vk N [--edge press|down|up] [--after-space 1 --ready FILE]
+//          [--timeout-ms T]
+//       Another program's key (SendInput, no signature of the tray
+//       program's): virtual key N (decimal) pressed and released, or only
+//       pressed or released. With --after-space, a hook of its own first
+//       waits (T ms at most, default 10000) for the user's next Space, and
+//       the key goes in right after it, while the program handles that Space.
 //   message-box --title T [--out FILE] [--answer ok|yes|no]
 //       Finds a shown message box (dialog class #32770) titled T, prints
 //       "pid P" and its message text, and with --answer presses that
@@ -1276,6 +1283,29 @@ int runShow(const Options& options) {
     return ExitOk;
 }
 
+int runInject(const Options& options) {
+    const unsigned vk = options.number(L"vk", 0);
+    const std::wstring edge = options.get(L"edge").value_or(L"press");
+    if (vk == 0 || vk > 0xFE || (edge != L"press" && edge != L"down" && edge != L"up")) return ExitUsage;
+    INPUT inputs[2]{};
+    UINT count = 0;
+    for (const bool up : {false, true}) {
+        if ((up && edge == L"down") || (!up && edge == L"up")) continue;
+        INPUT& input = inputs[count++];
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(vk);
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, 0 /* MAPVK_VK_TO_VSC */));
+        if (up) input.ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    if (options.number(L"after-space", 0)) {
+        calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, spaceTimeProc, GetModuleHandleW(nullptr), 0));
+        if (!hook.get()) return ExitFailure;
+        if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
+        if (!pumpMessagesUntil(options.number(L"timeout-ms", 10000), 1, [] { return gSpaceAt != 0; })) return ExitFailure;
+    }
+    return SendInput(count, inputs, sizeof(INPUT)) == count ? ExitOk : ExitFailure;
+}
+
 int runCount(const Options& options) {
     const auto className = options.get(L"class");
     if (!className) return ExitUsage;
@@ -1407,6 +1437,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"show") rc = runShow(options);
         else if (command == L"activate") rc = runActivate(options);
         else if (command == L"count") rc = runCount(options);
+        else if (command == L"inject") rc = runInject(options);
         else if (command == L"message-box") rc = runMessageBox(options);
         else if (command == L"memory") rc = runMemory(options);
         else if (command == L"scroll") rc = runScroll(options);

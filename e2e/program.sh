@@ -136,6 +136,7 @@ target_settles() {
 #                 "\t" Tab, pressed as keys)
 #   +KEY...       presses and releases each key (xdotool key names)
 #   @hold KEY S   holds KEY down for S seconds
+#   @hold-around KEY K S   presses K with KEY down, then holds KEY S seconds
 #   @wait         lets a second pass (beyond a held delivery)
 #   @click        clicks the target's client area below its first line
 #   @wheel        turns the mouse wheel over the target
@@ -146,6 +147,9 @@ program_input() {
             +*) read -r -a keys <<<"${action#+}"; xdotool key "${keys[@]}" ;;
             \~*) program_type_at "${action%% *}" "${action#* }" ;;
             @hold\ *) read -r _ key seconds <<<"$action"; xdotool keydown "$key"; sleep "$seconds"; xdotool keyup "$key" ;;
+            @hold-around\ *)
+                read -r _ key inner seconds <<<"$action"
+                xdotool keydown "$key"; xdotool key "$inner"; sleep "$seconds"; xdotool keyup "$key" ;;
             @wait) sleep 1 ;;
             @click) xdotool mousemove --sync $(target_click_point) click 1 ;;
             @wheel) xdotool mousemove --sync $(target_click_point) click 5 ;;
@@ -592,11 +596,9 @@ program_typing_cases() {
 # Sentences typed in one go, as people keep typing after an abbreviation:
 # the next key comes a pace after the ending key. Every kind of ending, a
 # parameter, the caret, a trailing "-", accents, a character outside the
-# BMP, capitals (one Shift press each) and a tab inside a text. Under Wine a
-# block is not atomic (SendInput sends its events one by one, see
-# docs/wine.md): a key typed while a long block goes in lands inside it. So
-# for now the count of exact sentences is a figure, printed, and every wrong
-# one is kept in the artefacts; it fails nothing.
+# BMP, capitals (one Shift press each) and a tab inside a text. The keys
+# typed while a block goes in are held and come after it, so every sentence
+# must come out exact; a wrong one is kept in the artefacts.
 SENTENCE_PACES=${E2E_SENTENCE_PACES:-60 120 200}
 program_sentence_cases() {
     local p=$1 pace exact=0 total=0 wrong_names=()
@@ -612,8 +614,12 @@ program_sentence_cases() {
             total=$((total + 1))
             if sentence_exact "$p-sentence-${cases[0]}" "${cases[1]}" "${cases[2]}"; then
                 exact=$((exact + 1))
+                pass "$p-sentence-${cases[0]}"
             else
                 wrong_names+=("${cases[0]}")
+                show_bytes expected "$E2E_TMP/$p-sentence-${cases[0]}.expected"
+                show_bytes "$PROGRAM_TARGET" "$(target_text)"
+                fail "$p-sentence-${cases[0]}" "the $PROGRAM_TARGET's text differs from the sentence typed"
             fi
             cases=("${cases[@]:3}")
         done
@@ -639,11 +645,25 @@ sentence_exact() {
 }
 
 # The guards, in a session whose deliveries wait HOLD_MS before they look
-# (a test build's seam), so that a key, a held modifier or a focus change
-# lands between the ending key and the block: nothing typed rather than
-# something wrong. Then the watchdog: the hooks removed behind the program's
-# back, as the system removes a hook that overran its timeout.
+# (a test build's seam), so that keys, a held modifier or a focus change land
+# between the ending key and the block. The user's own keys are held and come
+# after the block: the text is right. Another program's key or Ctrl, or a
+# focus change, give nothing typed rather than something wrong. Then the
+# watchdog: the hooks removed behind the program's back, as the system
+# removes a hook that overran its timeout.
 GUARD_HOLD_MS=500
+
+# program_inject_after_space NAME VK EDGE: another program's key, sent by the
+# probe right after the user's next Space (in the background; the caller
+# types, then waits for it with `wait`).
+program_inject_after_space() {
+    local ready="$E2E_TMP/$1.inject-ready"
+    rm -f "$ready"
+    e2e_probe inject --vk "$2" --edge "$3" --after-space 1 --ready "$(e2e_winpath "$ready")" >/dev/null 2>&1 &
+    INJECT_PID=$!
+    e2e_wait_for 10 "the probe's hook" test -e "$ready"
+}
+
 program_guard_session() {
     local timings="$PROGRAM_DIR/calmirande-timings.txt"
     e2e_focus_notepad
@@ -654,14 +674,32 @@ program_guard_session() {
         return
     fi
     unset CALMIRANDE_E2E_HOLD_DELIVERY_MS
-    # The "a" is typed while the delivery is held: the Backspaces would
-    # erase it and leave "Salu".
-    program_case program-guard-typed-on   'slt a'          'slt a' @wait
-    # A fast typist's Shift still down for the next capital: released for
-    # the block, pressed again after it.
-    program_case program-guard-shift-held "$SLT_TEXT "     'slt ' '@hold Shift_L 1.2'
-    # Ctrl held past the bound: a Backspace would be Ctrl+Backspace.
-    program_case program-guard-ctrl-held  'slt '           'slt ' '@hold Control_L 1.2' @wait
+    # The user types on while the delivery waits: "a" is held, then comes
+    # after the text.
+    program_case program-hold-typed-on    "$SLT_TEXT a"    'slt a'
+    # Capitals typed on with one Shift press each, and a word ended in its
+    # turn, while the first delivery waits.
+    program_case program-hold-typed-word  "$SLT_TEXT Bien $SLT_TEXT " 'slt Bien slt '
+    # Another program's "a" lands in the target after the Space: the
+    # Backspaces would erase it and leave "Salu".
+    if program_inject_after_space program-guard-typed-on 65 press; then
+        program_case program-guard-typed-on 'slt a'    'slt ' @wait
+        wait "$INJECT_PID" 2>/dev/null || true
+    else
+        fail program-guard-typed-on "the probe's hook did not come up"
+    fi
+    # A fast typist's Shift still down at the Space: released for the block,
+    # pressed again after it.
+    program_case program-guard-shift-held "$SLT_TEXT "     'slt' '@hold-around Shift_L space 1.2'
+    # Another program's Ctrl down past the bound: a Backspace would be
+    # Ctrl+Backspace.
+    if program_inject_after_space program-guard-ctrl-held 162 down; then
+        program_case program-guard-ctrl-held 'slt '    'slt ' @wait
+        wait "$INJECT_PID" 2>/dev/null || true
+        e2e_probe inject --vk 162 --edge up >/dev/null 2>&1 || true
+    else
+        fail program-guard-ctrl-held "the probe's hook did not come up"
+    fi
     program_guard_focus_case
     program_watchdog_case
     program_end_case program-guard-timings calmirande-timings-guards.txt
@@ -790,6 +828,10 @@ program_keypad_session() {
     PROGRAM_TARGET=notepad
 }
 
+# E2E_PROGRAM_SESSIONS="typing load guards aid-off fr" (any of them) runs only
+# those sessions of the program group; unset, all of them.
+program_session() { [[ -z ${E2E_PROGRAM_SESSIONS:-} || " $E2E_PROGRAM_SESSIONS " == *" $1 "* ]]; }
+
 program_cases() {
     if [[ ! -f "$PROGRAM_EXE" ]]; then
         fail program-start "$PROGRAM_EXE is missing (scripts/build.sh win64)"
@@ -798,6 +840,26 @@ program_cases() {
     program_write_files "$PROGRAM_DIR" 1
     cp "$PROGRAM_DIR/Listes/$PROGRAM_LIST" "$ARTIFACTS/program-$PROGRAM_LIST"
     PROGRAM_TARGET=notepad
+    program_session typing && program_typing_session
+    program_session load && program_load_session
+    program_session guards && program_guard_session
+    if program_session aid-off; then
+        # The writing aid turned off in the preferences.
+        program_write_files "$PROGRAM_DIR" 0
+        e2e_focus_notepad
+        if ! program_start "$PROGRAM_DIR"; then
+            fail program-aid-off-start "the program did not come up with the writing aid off"
+        else
+            program_aid_off_case
+            program_end_case program-aid-off-timings calmirande-timings-aid-off.txt
+        fi
+    fi
+    program_session fr && program_fr_cases
+}
+
+# The typing cases, the sentences, the figures and the writing aid in
+# notepad, then in WordPad and the key pad.
+program_typing_session() {
     e2e_focus_notepad
     bare_hook_start || e2e_log "the bare hook did not start: no cost ratio this run"
     if ! program_start "$PROGRAM_DIR"; then
@@ -838,9 +900,11 @@ program_cases() {
     program_keypad_session keypad
     program_keypad_session keypad-slow --stall-first-ms 40 --lag-ms 12
     program_end_case program-timings calmirande-timings.txt
+}
 
-    # Under a CPU load, in a session of its own so that the figures above
-    # are those of an idle machine.
+# Under a CPU load, in a session of its own so that the figures of the
+# typing session are those of an idle machine.
+program_load_session() {
     e2e_focus_notepad
     if ! program_start "$PROGRAM_DIR"; then
         fail program-load-start "the program did not come up for the load cases"
@@ -849,17 +913,4 @@ program_cases() {
         program_keypad_session keypad-load
         program_end_case program-load-timings calmirande-timings-load.txt
     fi
-
-    program_guard_session
-
-    # The writing aid turned off in the preferences.
-    program_write_files "$PROGRAM_DIR" 0
-    e2e_focus_notepad
-    if ! program_start "$PROGRAM_DIR"; then
-        fail program-aid-off-start "the program did not come up with the writing aid off"
-    else
-        program_aid_off_case
-        program_end_case program-aid-off-timings calmirande-timings-aid-off.txt
-    fi
-    program_fr_cases
 }

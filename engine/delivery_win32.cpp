@@ -28,6 +28,15 @@ void recordDelivery(const DeliveryTiming& timing) {
 
 bool down(int key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; }
 
+void wakeLoop(const HookCounters& counters) {
+    ::PostMessageW(static_cast<HWND>(counters.wakeWindow), counters.wakeMessage, 0, 0);
+}
+
+void reportExpansionOver(HookCounters& counters) {
+    counters.expansionsOver.fetch_add(1, std::memory_order_acq_rel);
+    wakeLoop(counters);
+}
+
 INPUT toInput(const InputEvent& event) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
@@ -101,6 +110,40 @@ std::size_t sendInputBlock(const std::vector<InputEvent>& events) {
     return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+std::size_t sendHeldKeys(const std::vector<HeldKey>& keys) {
+    if (keys.empty()) return 0;
+    std::vector<INPUT> inputs;
+    inputs.reserve(keys.size());
+    for (const HeldKey& held : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(held.vkCode);
+        input.ki.wScan = static_cast<WORD>(held.scanCode);
+        if (held.flags & LLKHF_EXTENDED) input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+        if (held.message == WM_KEYUP || held.message == WM_SYSKEYUP) input.ki.dwFlags |= KEYEVENTF_KEYUP;
+        input.ki.dwExtraInfo = ReplayInputSignature;
+        inputs.push_back(input);
+    }
+    return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept {
+    gate.workerStarting();
+    const bool started = startDetachedThread([batch = std::move(keys), &gate, &counters]() noexcept {
+        std::size_t inserted = 0;
+        try {
+            inserted = sendHeldKeys(batch);
+        } catch (...) {
+            // A batch that fails to go in is reported short; the hold lets go of it.
+        }
+        counters.replayInserted.store(static_cast<std::int32_t>(inserted), std::memory_order_release);
+        wakeLoop(counters);
+        gate.workerEnded();  // last: shutdown may release everything once it reads 0
+    });
+    if (!started) gate.workerEnded();
+    return started;
+}
+
 std::size_t Win32InputSink::send(const std::vector<InputEvent>& events) {
     sendingAt_ = monotonicMicroseconds();
     const std::size_t inserted = sendInputBlock(events);
@@ -116,7 +159,7 @@ void Win32InputSink::waitMicroseconds(std::int64_t microseconds) {
 void holdDeliveriesForTests(unsigned milliseconds) { deliveryHoldMs.store(milliseconds, std::memory_order_relaxed); }
 
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
-                          const HookCounters& counters) noexcept {
+                          HookCounters& counters) noexcept {
     gate.workerStarting();
     const bool started = startDetachedThread([completed = std::move(word), &tables, &gate, &counters]() noexcept {
         bool handedOver = false;  // from then on runExpansion ends the gate's expansion, whatever happens
@@ -140,10 +183,13 @@ void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, 
             // Nothing to report to: an expansion that fails types nothing more.
             if (!handedOver) gate.endTyping();
         }
+        // The user's keys held since the ending key may go back now.
+        reportExpansionOver(counters);
         gate.workerEnded();  // last: shutdown may release everything once it reads 0
     });
     if (!started) {
         gate.endTyping();  // the thread never started: the hook's expansion is over
+        reportExpansionOver(counters);
         gate.workerEnded();
     }
 }

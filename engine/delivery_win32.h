@@ -8,20 +8,33 @@
 #include <vector>
 
 #include "engine/expansion_worker.h"
+#include "engine/key_hold.h"
 #include "engine/word_capture.h"
 #include "lists/expansion_table.h"
 
 namespace calmirande {
 
-// What the hook keeps for the deliveries' guards. Written by the hook on the
-// main thread, read by the workers; lives as long as the process.
+// What the hook and the threads it starts share; lives as long as the
+// process.
 struct HookCounters {
+    // The key presses that reached the target, the program's own blocks
+    // aside: written by the hook, read by the workers' guards.
     std::atomic<std::uint32_t> userKeyPresses{0};
+    // Reports to the main thread, which takes them in its loop: expansions
+    // over (their block in, dropped, or no abbreviation), and how many keys
+    // of the batch of held keys went in (-1: no report).
+    std::atomic<std::uint32_t> expansionsOver{0};
+    std::atomic<std::int32_t> replayInserted{-1};
+    // Where the threads wake the loop after a report. Set on the main thread
+    // before any thread starts; we don't own the window.
+    void* wakeWindow = nullptr;  // HWND
+    std::uint32_t wakeMessage = 0;
 };
 
 // Marks the program's own events (dwExtraInfo), beside the system's
-// LLKHF_INJECTED.
-inline constexpr std::uintptr_t OwnInputSignature = 0x43414C4D;  // "CALM"
+// LLKHF_INJECTED: its blocks, and the user's held keys given back.
+inline constexpr std::uintptr_t OwnInputSignature = 0x43414C4D;     // "CALM"
+inline constexpr std::uintptr_t ReplayInputSignature = 0x43414C52;  // "CALR"
 
 // The foreground window and its focused control now. Any thread.
 FocusTarget currentFocus();
@@ -75,11 +88,20 @@ void holdDeliveriesForTests(unsigned milliseconds);
 // Starts the short-lived worker thread of one completed word, counted by the
 // gate (workersRunning) from before it starts to its end; the hook has begun
 // the gate's expansion, which the worker ends (or this, when it cannot
-// start). The word is handed over by value; the worker takes its table
+// start), and reports its end in `counters` (expansionsOver). The word is handed over by value; the worker takes its table
 // snapshot once, as it starts. `tables`, `gate` and `counters` must outlive
 // every worker (they live as long as the process). Never throws: a worker
 // that cannot start is a word not expanded.
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
-                          const HookCounters& counters) noexcept;
+                          HookCounters& counters) noexcept;
+
+// Sends held keys again, marked ReplayInputSignature, in one SendInput call;
+// returns how many went in.
+std::size_t sendHeldKeys(const std::vector<HeldKey>& keys);
+
+// Sends a batch of held keys on a short-lived thread, counted by the gate like
+// a worker, and reports how many went in (replayInserted). False when no
+// thread could be started; nothing was sent then.
+bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept;
 
 }  // namespace calmirande

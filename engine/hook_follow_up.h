@@ -38,6 +38,9 @@ public:
     // it is hidden already, or about to be.
     void hideAid();
 
+    // Work the loop finds elsewhere (held keys to give back): only the wake-up.
+    void requestRun() { pending_ = true; }
+
     bool pending() const { return pending_; }
 
     // After recording: whether the hook must wake the loop now. `eventTime`

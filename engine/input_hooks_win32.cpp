@@ -43,6 +43,8 @@ void InputHooks::install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage) {
     wakeWindow_ = wakeWindow;
     wakeMessage_ = wakeMessage;
     installedHooks = this;
+    counters_.wakeWindow = wakeWindow;
+    counters_.wakeMessage = wakeMessage;
     lastHookCall_ = ::GetTickCount();
     keyboardHook_.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, &InputHooks::keyboardProcedure, module, 0));
     mouseHook_.reset(::SetWindowsHookExW(WH_MOUSE_LL, &InputHooks::mouseProcedure, module, 0));
@@ -50,6 +52,8 @@ void InputHooks::install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage) {
 
 bool InputHooks::reinstallIfLost() {
     if (installedHooks != this) return false;
+    hold_.expire(::GetTickCount());
+    startDueBatch();
     LASTINPUTINFO input{};
     input.cbSize = sizeof input;
     if (!::GetLastInputInfo(&input)) return false;
@@ -70,16 +74,36 @@ void InputHooks::loseHooksForTests() {
 void InputHooks::uninstall() {
     keyboardHook_.reset();
     mouseHook_.reset();
-    if (installedHooks == this) installedHooks = nullptr;
+    if (installedHooks == this) {
+        installedHooks = nullptr;
+        // Typed just before the end: the keys go where they were going.
+        sendHeldKeys(hold_.takeAll());
+    }
 }
 
-void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
+bool InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     const std::int64_t start = monotonicMicroseconds();
     lastHookCall_ = ::GetTickCount();
+    const bool injected = (key.flags & LLKHF_INJECTED) != 0;
+    const bool ownBlock = injected && key.dwExtraInfo == OwnInputSignature;
+    const bool replayed = injected && key.dwExtraInfo == ReplayInputSignature;
+    // The user's keys wait while an expansion goes in or keys held before
+    // them wait; other programs' input is theirs to order and goes on.
+    const bool keyDown = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
+    if (!injected && hold_.hold(HeldKey{static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags})) {
+        if (keyDown) timings_.record(static_cast<double>(monotonicMicroseconds() - start));
+        return true;
+    }
     Win32KeyTranslator translator;
-    const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags};
+    // A held key given back is the user's typing, come back in its turn.
+    const std::uint32_t flags = replayed ? key.flags & ~LLKHF_INJECTED : key.flags;
+    const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, flags};
     std::uint32_t userKeyPresses = counters_.userKeyPresses.load(std::memory_order_relaxed);
-    if (isUserKeyPress(event)) {
+    // Every press that reaches the target, other programs' included, counts
+    // for the guards: only the program's own blocks do not.
+    KeyEvent reaching = event;
+    if (!ownBlock) reaching.flags &= ~LLKHF_INJECTED;
+    if (isUserKeyPress(reaching)) {
         counters_.userKeyPresses.store(++userKeyPresses, std::memory_order_release);
         // A key typed while an expansion goes in is already in the target:
         // the word it begins is not one the capture sees whole.
@@ -89,10 +113,12 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     if (effects.processed) {
         if (effects.expansion) {
             // Capture is closed from this key until the block is in (or the
-            // word turns out to be no abbreviation).
+            // word turns out to be no abbreviation), and the user's next keys
+            // are held until then.
             effects.expansion->end = WordEnd{currentFocus(), userKeyPresses, start};
             gate_.beginTyping();
-            if (!followUp_.addWord(std::move(*effects.expansion))) gate_.endTyping();
+            if (followUp_.addWord(std::move(*effects.expansion))) hold_.expansionBegun();
+            else gate_.endTyping();
         }
         if (aid_) {
             // Most words select no row: the strip stays hidden and the loop
@@ -100,19 +126,46 @@ void InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
             if (aid_->selectsRows(effects.aidWord)) followUp_.updateAid(effects.aidWord);
             else followUp_.hideAid();
         }
-        wakeIfNeeded(key.time);
     }
+    if (replayed) {
+        hold_.replayedKeySeen();
+        if (hold_.batchDue()) followUp_.requestRun();
+    }
+    wakeIfNeeded(key.time);
     // Every key press of the user's, the ones the capture lets by included,
     // so that the figures compare with a bare hook's over the same keys (the
     // program's own blocks, many events each, would swamp them).
-    if ((wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && !(key.flags & LLKHF_INJECTED)) {
+    if (keyDown && !injected) {
         timings_.record(static_cast<double>(monotonicMicroseconds() - start));
     }
+    return false;
 }
 
 void InputHooks::wakeIfNeeded(DWORD eventTime) {
     if (loopRunsFollowUpNext_) return;
     if (followUp_.takeWake(eventTime) && !::PostMessageW(wakeWindow_, wakeMessage_, 0, 0)) followUp_.wakeFailed();
+}
+
+bool InputHooks::followUpPending() const {
+    return followUp_.pending() || hold_.batchDue() ||
+           counters_.expansionsOver.load(std::memory_order_acquire) != 0 ||
+           counters_.replayInserted.load(std::memory_order_acquire) >= 0;
+}
+
+void InputHooks::takeReports() {
+    for (std::uint32_t over = counters_.expansionsOver.exchange(0, std::memory_order_acq_rel); over > 0; --over) {
+        hold_.expansionEnded();
+    }
+    const std::int32_t inserted = counters_.replayInserted.exchange(-1, std::memory_order_acq_rel);
+    if (inserted >= 0) hold_.batchSent(static_cast<std::size_t>(inserted), replaySize_, ::GetTickCount());
+}
+
+void InputHooks::startDueBatch() {
+    if (!hold_.batchDue()) return;
+    std::vector<HeldKey> batch = hold_.takeBatch();
+    replaySize_ = batch.size();
+    // A batch that cannot be sent is one that never comes back.
+    if (!startReplay(std::move(batch), gate_, counters_)) hold_.batchSent(0, replaySize_, ::GetTickCount());
 }
 
 void InputHooks::runFollowUp() {
@@ -124,6 +177,8 @@ void InputHooks::runFollowUp() {
         [this] {
             if (aid_) aid_->hide();
         });
+    takeReports();
+    startDueBatch();
 }
 
 void runPendingHookWork() noexcept {
@@ -140,7 +195,8 @@ LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM 
     InputHooks* self = installedHooks;
     if (self && nCode == HC_ACTION) {
         try {
-            self->onKey(nCode, wParam, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
+            // Held for later: the application gets it when it is given back.
+            if (self->onKey(nCode, wParam, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam))) return 1;
         } catch (...) {
             // The key goes on to the application whatever happened here.
         }

@@ -1,10 +1,10 @@
 #pragma once
 // The two system-wide low-level hooks. Their procedures only turn the event
-// into a KeyEvent (or a mouse message), let WordCapture decide, leave the
-// effects to the loop (HookFollowUp) and pass the event on; they never wait
-// and never throw. Main
-// thread only: the system calls the hooks on the thread that installed them,
-// between two messages of its loop.
+// into a KeyEvent (or a mouse message), let WordCapture and KeyHold decide,
+// leave the effects to the loop (HookFollowUp) and pass the event on, or
+// swallow a key the hold keeps for later; they never wait and never throw.
+// Main thread only: the system calls the hooks on the thread that installed
+// them, between two messages of its loop.
 
 #include <windows.h>
 
@@ -17,6 +17,7 @@
 #include "engine/hook_follow_up.h"
 #include "engine/delivery_win32.h"
 #include "engine/hook_timings.h"
+#include "engine/key_hold.h"
 #include "engine/word_capture.h"
 #include "lists/expansion_table.h"
 
@@ -48,22 +49,24 @@ public:
     // posting `wakeMessage` to `wakeWindow`, whose procedure must then call
     // runFollowUp.
     void install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage);
-    // Keyboard first, then mouse.
+    // Keyboard first, then mouse; then the keys still held go in, as typed.
     void uninstall();
 
     // The watchdog, on a timer of the main thread: when the system saw input
     // that neither hook was called for (a hook that overran the system's
     // timeout is removed without a word), both are installed again. Returns
-    // whether they were.
+    // whether they were. Also lets go of held keys given back that never came
+    // back through the hook.
     bool reinstallIfLost();
     // Test builds: both hooks removed behind our back, as the system removes
     // a hook that overran its timeout; the handles are kept, dead.
     void loseHooksForTests();
 
-    // Starts the workers of the words completed and updates the strip, after
-    // the hooks have returned. Main thread, from the loop.
+    // Starts the workers of the words completed, updates the strip, takes the
+    // threads' reports and gives held keys back, after the hooks have
+    // returned. Main thread, from the loop.
     void runFollowUp();
-    bool followUpPending() const { return followUp_.pending(); }
+    bool followUpPending() const;
 
     // Set by the main loop around each PeekMessage it makes, after which it
     // runs what the hooks left: a hook called inside that retrieval then has
@@ -76,8 +79,11 @@ public:
 private:
     static LRESULT CALLBACK keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
-    void onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key);
+    // True when the key is held: the hook swallows it.
+    bool onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key);
     void wakeIfNeeded(DWORD eventTime);
+    void takeReports();
+    void startDueBatch();
 
     ExpansionGate& gate_;
     const ExpansionTableSlot& tables_;
@@ -85,7 +91,9 @@ private:
     WritingAidView* aid_;  // we don't own it
     WordCapture capture_;
     HookFollowUp followUp_;
-    HookCounters counters_;  // read by the workers
+    KeyHold hold_;
+    std::size_t replaySize_ = 0;  // the batch of held keys under way
+    HookCounters counters_;  // shared with the workers and the replays
     DWORD lastHookCall_ = 0;  // GetTickCount at the last call of either hook
     HINSTANCE module_ = nullptr;
     HookTimings timings_;

@@ -1,0 +1,87 @@
+#pragma once
+// The user's keys held back while an expansion goes in, and given back in
+// order once it is in. A key typed during a block would otherwise reach the
+// target between the block's events (Wine's SendInput lets other input in
+// between its events), or before the Backspaces that were meant for the word.
+// The hook swallows such keys and records them here; the loop sends them
+// again, marked as the program's replay, when nothing is under way; the hook
+// then sees them come back and captures them as typed, so a word they end
+// expands in its turn, before the keys typed after it.
+//
+// Main thread only: the hook holds, counts and sees the keys come back; the
+// loop takes the batches to send and hears what the workers reported.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace calmirande {
+
+// One key event as the low-level hook saw it.
+struct HeldKey {
+    std::uint32_t message = 0;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP
+    std::uint32_t vkCode = 0;
+    std::uint32_t scanCode = 0;
+    std::uint32_t flags = 0;  // the hook's LLKHF_ flags
+    friend bool operator==(const HeldKey&, const HeldKey&) = default;
+};
+
+// Whether the event presses a key that ends a word (Space, Tab, Enter).
+bool endsWord(const HeldKey& key);
+
+class KeyHold {
+public:
+    // About a minute of typing: more than any block takes. Past it, a key goes
+    // on as typed rather than be lost.
+    static constexpr std::size_t MaxHeldKeys = 256;
+    // Keys of a batch that have not come back through the hook this long after
+    // the batch went in never will (a hook the system removed meanwhile).
+    static constexpr std::uint32_t ReplayLostMs = 500;
+
+    // Something is under way or waits: the keys typed now are held.
+    bool holding() const { return expansions_ > 0 || unseen_ > 0 || count_ > 0; }
+
+    // Hook: a key event of the user's. True when it is held (the hook then
+    // swallows it); false when nothing is under way, or when the room is full.
+    bool hold(const HeldKey& key);
+
+    // Hook: a word went to a worker, which may type a block. Loop: the worker
+    // reported that it is over (its block in, dropped, or no abbreviation).
+    void expansionBegun() { ++expansions_; }
+    void expansionEnded();
+
+    // A batch can be sent: keys wait, and no expansion or batch is under way.
+    bool batchDue() const { return expansions_ == 0 && unseen_ == 0 && count_ > 0; }
+    // Loop: the keys to send now (empty when none are due): up to and
+    // including the first that ends a word, so that the expansion that key
+    // may begin goes in before the keys typed after it.
+    std::vector<HeldKey> takeBatch();
+    // Loop: the sender put `inserted` of the batch's `size` keys into the
+    // input stream; the others will never come back.
+    void batchSent(std::size_t inserted, std::size_t size, std::uint32_t nowTick);
+    // Hook: a key of the batch came back.
+    void replayedKeySeen();
+    // Loop, on a timer: stops waiting for keys of a batch that went in more
+    // than ReplayLostMs ago and never came back. Tick counts may wrap.
+    void expire(std::uint32_t nowTick);
+
+    // Everything still held, in order, for a last send when the hooks go.
+    std::vector<HeldKey> takeAll();
+
+    std::size_t heldCount() const { return count_; }
+
+private:
+    HeldKey pop();
+
+    // A ring: the hook never allocates.
+    std::array<HeldKey, MaxHeldKeys> keys_{};
+    std::size_t first_ = 0;
+    std::size_t count_ = 0;
+    int expansions_ = 0;        // words handed to workers whose end is not reported yet
+    std::size_t unseen_ = 0;    // keys of the batch under way not yet back through the hook
+    bool batchReported_ = false;  // the sender said how many of the batch went in
+    std::uint32_t batchSentTick_ = 0;
+};
+
+}  // namespace calmirande
