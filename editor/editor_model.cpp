@@ -115,7 +115,7 @@ OperationResult EditorModel::saveShownRows(FileStore& files, Redraw& redraw) {
         const ListFileContent current = readListFile(files, fileName);
         if (current.state == ListFileState::Unreadable) return {false, saveFailedMessage(fileName)};
         if (current.state == ListFileState::Read) {
-            AbbreviationList joined = parseListForEditing(current.bytes);
+            AbbreviationList joined = parseListForEditing(current.bytes, &linesBeyondBound_);
             for (const Abbreviation& row : rows_) {
                 const auto same = std::find_if(joined.begin(), joined.end(),
                                                [&](const Abbreviation& other) { return other.key == row.key; });
@@ -134,7 +134,7 @@ OperationResult EditorModel::saveShownRows(FileStore& files, Redraw& redraw) {
         }
         shownListLoaded_ = true;
     }
-    OperationResult saved = saveList(files, fileName, rows_);
+    OperationResult saved = saveList(files, fileName, rows_, linesBeyondBound_);
     if (saved.succeeded) rowsChanged_ = false;
     return saved;
 }
@@ -143,7 +143,7 @@ void EditorModel::loadRows(FileStore& files, const ListEntry& entry, EditorOutco
     rows_.clear();
     selectedRow_.reset();
     recordsCounterText_.clear();
-    const OperationResult loaded = loadListForEditing(files, entry.fileName, rows_);
+    const OperationResult loaded = loadListForEditing(files, entry.fileName, rows_, &linesBeyondBound_);
     shownListFile_ = entry.fileName;
     shownListLoaded_ = loaded.succeeded;
     rowsChanged_ = false;
@@ -445,6 +445,7 @@ EditorOutcome EditorModel::createList(FileStore& files, std::u16string_view list
         return outcome;
     }
     rows_.clear();
+    linesBeyondBound_.clear();
     selectedRow_.reset();
     entries_.push_back({std::u16string(listName), fileName});
     selectorSelection_ = entries_.size() - 1;
@@ -474,6 +475,7 @@ EditorOutcome EditorModel::deleteList(FileStore& files, Answer answer) {
     selectorSelection_.reset();
     // The rows are dropped unsaved: their list is going.
     rows_.clear();
+    linesBeyondBound_.clear();
     selectedRow_.reset();
     shownListFile_.reset();
     shownListLoaded_ = false;

@@ -207,6 +207,9 @@ private:
     void updateListsCounter();
 
     AbbreviationList rows_;
+    // The shown list's lines beyond the MaxEntriesPerList rows the listing
+    // holds: not shown, written back after the rows by every save.
+    std::u16string linesBeyondBound_;
     std::optional<std::size_t> selectedRow_;
     std::u16string keyField_;
     std::u16string replacementField_;

@@ -148,7 +148,7 @@ ActiveList parseActiveList(std::string_view fileBytes) {
     return list;
 }
 
-AbbreviationList parseListForEditing(std::string_view fileBytes) {
+AbbreviationList parseListForEditing(std::string_view fileBytes, std::u16string* linesBeyondBound) {
     const ListText decoded = decodeListText(fileBytes);
     AbbreviationList rows;
     ListRecordReader reader(decoded.text);
@@ -157,11 +157,12 @@ AbbreviationList parseListForEditing(std::string_view fileBytes) {
         if (record.key.empty() || record.storedText.empty()) continue;
         rows.push_back({std::u16string(record.key), std::u16string(record.storedText)});
     }
+    if (linesBeyondBound) linesBeyondBound->assign(reader.rest());
     return rows;
 }
 
-std::string serializeList(const AbbreviationList& rows) {
-    std::size_t estimate = kWrittenByteOrderMark.size();
+std::string serializeList(const AbbreviationList& rows, std::u16string_view linesBeyondBound) {
+    std::size_t estimate = kWrittenByteOrderMark.size() + linesBeyondBound.size() * 2;
     for (const Abbreviation& row : rows) estimate += (row.key.size() + row.storedText.size()) * 2 + 3;
     std::string bytes;
     bytes.reserve(estimate);
@@ -170,6 +171,11 @@ std::string serializeList(const AbbreviationList& rows) {
         appendUtf16AsUtf8(row.key, bytes);
         bytes.push_back('\t');
         appendUtf16AsUtf8(row.storedText, bytes);
+        bytes.append("\r\n");
+    }
+    // Whatever line end the other tool wrote becomes the program's own.
+    while (!linesBeyondBound.empty()) {
+        appendUtf16AsUtf8(takeTextLine(linesBeyondBound), bytes);
         bytes.append("\r\n");
     }
     return bytes;
@@ -186,13 +192,15 @@ OperationResult loadActiveList(FileStore& files, std::u16string_view fileName, A
     return {true, {}};
 }
 
-OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing) {
+OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing,
+                                   std::u16string* linesBeyondBound) {
+    if (linesBeyondBound) linesBeyondBound->clear();
     const ListFileContent file = readListFile(files, fileName);
     if (file.state != ListFileState::Read) {
         return {false, messages::aboutFile(messages::LoadForEditingFailed, fileName, messages::FileBusy,
                                            messages::LoadForEditingFailedEnd)};
     }
-    AbbreviationList rows = parseListForEditing(file.bytes);
+    AbbreviationList rows = parseListForEditing(file.bytes, linesBeyondBound);
     listing.insert(listing.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     return {true, {}};
 }
@@ -201,8 +209,9 @@ std::u16string saveFailedMessage(std::u16string_view fileName) {
     return messages::aboutFile(messages::SaveFailed, fileName, messages::FileBusy, messages::SaveFailedEnd);
 }
 
-OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows) {
-    const std::string bytes = serializeList(rows);
+OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows,
+                         std::u16string_view linesBeyondBound) {
+    const std::string bytes = serializeList(rows, linesBeyondBound);
     const ListFileContent current = readListFile(files, fileName);
     // What could not be read could not be kept: it stays as it is.
     if (current.state == ListFileState::Unreadable) return {false, saveFailedMessage(fileName)};

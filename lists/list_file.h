@@ -58,6 +58,8 @@ public:
     explicit ListRecordReader(std::u16string_view text);
     // False once nothing is left. Every line counts, empty ones included.
     bool next(Record& out);
+    // The text not read yet, from the start of the next line.
+    std::u16string_view rest() const { return rest_; }
 
 private:
     std::u16string_view rest_;
@@ -87,18 +89,28 @@ ListFileContent readListFile(FileStore& files, std::u16string_view fileName);
 
 ActiveList parseActiveList(std::string_view fileBytes);
 // Rows with both a key and a stored text, at most MaxEntriesPerList of them.
-AbbreviationList parseListForEditing(std::string_view fileBytes);
-std::string serializeList(const AbbreviationList& rows);
+// The lines after the last row taken, when the bound stopped the reading,
+// go to `linesBeyondBound` as they are: the editor does not show them, and
+// its save writes them back after its rows, so a list longer than the
+// editor holds is never cut short.
+AbbreviationList parseListForEditing(std::string_view fileBytes, std::u16string* linesBeyondBound = nullptr);
+// The rows in the program's own form, then the lines beyond the bound, each
+// ended by CR LF.
+std::string serializeList(const AbbreviationList& rows, std::u16string_view linesBeyondBound = {});
 
 // `out` is emptied first, so a failed load leaves an empty table and no rows.
 OperationResult loadActiveList(FileStore& files, std::u16string_view fileName, ActiveList& out);
 // Appends to `listing`, which the caller has emptied; untouched on failure.
-OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing);
+// The lines beyond the bound, if any, go to `linesBeyondBound` (emptied first).
+OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing,
+                                   std::u16string* linesBeyondBound = nullptr);
 // Replaces the file atomically; on failure the old file is intact. Bytes
 // equal to the file's are not written again. The bytes replaced are kept as
 // backup 1 first; a backup that cannot be made does not stop the save. A
-// file that exists but cannot be read is never replaced: that fails.
-OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows);
+// file that exists but cannot be read is never replaced: that fails. The
+// lines beyond the bound that the load set apart follow the rows.
+OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows,
+                         std::u16string_view linesBeyondBound = {});
 // The message of a failed saveList.
 std::u16string saveFailedMessage(std::u16string_view fileName);
 

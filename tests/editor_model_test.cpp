@@ -166,6 +166,37 @@ TEST_F(Editor, TheTwoThousandAndFirstRowIsRefusedAndEmptiesTheFields) {
     EXPECT_TRUE(outcome.redraw.fields);
 }
 
+TEST_F(Editor, ASaveKeepsTheRowsOfALongerListThanTheEditorHolds) {
+    std::string rest;
+    for (int i = 2000; i < 10000; ++i) rest += "k" + std::to_string(i) + "\tt" + std::to_string(i) + "\r\n";
+    std::string bytes = kMark;
+    for (int i = 0; i < 2000; ++i) bytes += "k" + std::to_string(i) + "\tt" + std::to_string(i) + "\r\n";
+    writeList("Gros.dat", bytes + rest);
+    writeList("Autre.dat", kMark + "rdv\trendez-vous\r\n");
+    EditorModel model = open({u"Gros.dat", u"Autre.dat"}, u"Gros.dat");
+    ASSERT_EQ(model.rows().size(), 2000u);
+    // A full listing takes a new row once one has gone.
+    model.selectRow(0);
+    model.deleteAbbreviation();
+    type(model, u"neuf", u"nouveau");
+    ASSERT_EQ(model.addAbbreviation().message, std::nullopt);
+    ASSERT_TRUE(model.switchEditedList(files_, 1).succeeded);
+    const AbbreviationList shown = [&] {
+        EditorModel again = open({u"Gros.dat"}, u"Gros.dat");
+        return again.rows();
+    }();
+    ASSERT_EQ(shown.size(), 2000u);
+    EXPECT_EQ(bytesOf("Gros.dat"), fileOf(shown) + rest);
+    // And a second save, after another edit, keeps them again.
+    model.showChosenList(files_, u"Gros.dat");
+    model.selectRow(5);
+    model.pickRow(true);
+    model.replacementFieldEdited(u"changé");
+    model.modifyAbbreviation();
+    model.leaveEditor(files_, Answer::Yes, 1);
+    EXPECT_EQ(bytesOf("Gros.dat").substr(bytesOf("Gros.dat").size() - rest.size()), rest);
+}
+
 // ---- Modifier
 
 struct ModifyRefusalCase {

@@ -161,6 +161,45 @@ TEST(ActiveList, BothLoadsTakeTheFirst2000Of2500) {
     EXPECT_EQ(serializeList(rows), "\xEF\xBB\xBF" + numberedLines(0, 2000));
 }
 
+struct BeyondBoundCase {
+    const char* name;
+    std::string bytes;        // the file
+    std::string beyond;       // what the save writes after the 2000 rows
+    friend void PrintTo(const BeyondBoundCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LinesBeyondBound : public ::testing::TestWithParam<BeyondBoundCase> {};
+TEST_P(LinesBeyondBound, AreSetApartAndWrittenBackAfterTheRows) {
+    std::u16string beyond = u"stale";
+    const AbbreviationList rows = parseListForEditing(GetParam().bytes, &beyond);
+    ASSERT_EQ(rows.size(), MaxEntriesPerList);
+    EXPECT_EQ(rows.back().key, u"k1999");
+    const std::string saved = serializeList(rows, beyond);
+    EXPECT_EQ(saved, "\xEF\xBB\xBF" + numberedLines(0, 2000) + GetParam().beyond);
+    // Read again, the save gives the same rows and the same lines beyond them.
+    std::u16string again;
+    EXPECT_EQ(parseListForEditing(saved, &again), rows);
+    EXPECT_EQ(serializeList(rows, again), saved);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Lists, LinesBeyondBound,
+    ::testing::Values(
+        BeyondBoundCase{"Exactly2000", "\xEF\xBB\xBF" + numberedLines(0, 2000), ""},
+        BeyondBoundCase{"TenThousand", numberedLines(0, 10000), numberedLines(2000, 8000)},
+        // Key-only and empty lines, a third field, NUL and lone LF or CR ends,
+        // and a last line without its end: each line kept, CR LF after each.
+        BeyondBoundCase{"EveryKindOfLine", numberedLines(0, 2000) + "seule\n\nbjr\tBonjour\ttrois\rab\tc"s + '\0' + "fin\tlà",
+                        "seule\r\n\r\nbjr\tBonjour\ttrois\r\nab\tc\r\nfin\tlà\r\n"},
+        // Skipped lines before the 2000th row are not beyond the bound.
+        BeyondBoundCase{"SkippedLinesBeforeTheBound", "seule\n\n" + numberedLines(0, 2001), numberedLines(2000, 1)}),
+    testing::CaseName{});
+
+TEST(Lists, NoBoundReachedLeavesNothingApart) {
+    std::u16string beyond = u"stale";
+    EXPECT_EQ(parseListForEditing("a\tb\r\nseule\r\n", &beyond).size(), 1u);
+    EXPECT_EQ(beyond, u"");
+}
+
 TEST(ActiveList, WithAndWithoutByteOrderMarkLoadTheSame) {
     const std::string body = "bjr\tBonjour<R>Paul\r\nfpol\tJe vous prie d'agr\xC3\xA9" "er, (*1)\r\n";
     EXPECT_EQ(parseActiveList(body).aidRows, parseActiveList("\xEF\xBB\xBF" + body).aidRows);
