@@ -15,9 +15,7 @@
 
 #include "app/about_window_win32.h"
 #include "app/app_state.h"
-#include "app/editor_entry.h"
 #include "app/help_window_win32.h"
-#include "app/message_box_win32.h"
 #include "app/preferences.h"
 #include "app/session_end.h"
 #include "app/shell_decisions.h"
@@ -27,11 +25,14 @@
 #include "app/tray_menu.h"
 #include "app/tray_menu_win32.h"
 #include "common/app_messages_win32.h"
+#include "common/message_box_win32.h"
 #include "common/messages.h"
 #include "common/unique_handle_win32.h"
 #include "common/wide_win32.h"
+#include "editor/editor_entry.h"
 #include "editor/editor_model.h"
 #include "editor/editor_window_win32.h"
+#include "editor/modal_child_win32.h"
 #include "engine/delivery_win32.h"
 #include "engine/hook_watchdog.h"
 #include "engine/input_hooks_win32.h"
@@ -98,10 +99,7 @@ public:
         menu_ = buildTrayMenu(state_);
         hmenu_ = createTrayMenu(menu_);
     }
-    // Built again when the editor has created or deleted a list.
-    void followCatalogue() {
-        if (!trayMenuShowsCatalogue(menu_, state_.catalogue)) buildMenu();
-    }
+    const TrayMenu& menu() const noexcept { return menu_; }
     void refreshMenu() {
         refreshTrayMenu(menu_, state_);
         updateTrayMenu(hmenu_.get(), menu_);
@@ -148,9 +146,7 @@ public:
                 return 0;
             }
             if (message == WmTrayIcon) {
-                // Only a right press opens the menu; clicks and double-clicks do
-                // nothing, and nothing opens while the editor asks the user.
-                if (LOWORD(lParam) == WM_RBUTTONDOWN && !editor_.busy()) showTrayMenu(about_.hwnd(), hmenu_.get());
+                if (trayMenuOpens(trayMouse(LOWORD(lParam)), editor_.busy())) showTrayMenu(about_.hwnd(), hmenu_.get());
                 return 0;
             }
             if (message == WM_QUERYENDSESSION || message == WM_ENDSESSION) {
@@ -185,12 +181,18 @@ private:
         return message == SessionMessage::QueryEnd ? (steps.mayEnd ? TRUE : FALSE) : 0;
     }
 
+    static TrayMouse trayMouse(UINT mouseMessage) noexcept {
+        switch (mouseMessage) {
+            case WM_LBUTTONDOWN: return TrayMouse::LeftPress;
+            case WM_RBUTTONDOWN: return TrayMouse::RightPress;
+            case WM_LBUTTONDBLCLK: return TrayMouse::LeftDoubleClick;
+            case WM_RBUTTONDBLCLK: return TrayMouse::RightDoubleClick;
+            default: return TrayMouse::Other;
+        }
+    }
+
     void runCommand(std::uint32_t id) {
-        // The editor's unsaved rows first; a failed save keeps the program running.
-        if (id == tray_command::Quit && !editor_.saveBeforeQuit()) return;
-        const TrayCommandResult result =
-            runTrayCommand(state_, menu_, files_, id, help_.isOpen(),
-                           [this](std::u16string_view fileName) { editor_.showList(fileName); });
+        const TrayCommandResult result = chooseTrayCommand(state_, menu_, files_, editor_, id, help_.isOpen());
         updateTrayMenu(hmenu_.get(), menu_);
         if (result.hideWritingAid && aid_) aid_->hide();
         switch (result.action) {
@@ -239,35 +241,27 @@ private:
 };
 
 // What leaving the editor, and its lists created or deleted, change in the
-// rest of the program. Main thread only.
+// rest of the program, as the shell's decisions say. Main thread only.
 class EditorEffects final : public EditorHost {
 public:
-    EditorEffects(AppState& state, WritingAidWindow* aid) : state_(state), aid_(aid) {}
+    EditorEffects(AppState& state, FileStore& files, WritingAidWindow* aid) : state_(state), files_(files), aid_(aid) {}
     void setTray(TrayController* tray) noexcept { tray_ = tray; }
 
-    std::int32_t writingAidEnabled() const override { return state_.writingAidEnabled; }
-
     void catalogueChanged(const std::vector<std::u16string>& fileNames) override {
-        state_.catalogue.fileNames = fileNames;
-        state_.activeListIndex = activeListIndexAfterCatalogueChange(state_.catalogue, state_.activeListFile);
-        if (tray_) tray_->followCatalogue();
+        const TrayMenu none;
+        const bool rebuild = followCatalogueChange(state_, fileNames, tray_ ? tray_->menu() : none);
+        if (rebuild && tray_) tray_->buildMenu();
     }
 
     void editorLeft(LeaveOutcome& outcome) override {
-        if (outcome.activeListFile) {
-            state_.activeListFile = *outcome.activeListFile;
-            state_.activeListIndex = outcome.activeListIndex;
-        }
-        if (outcome.activeList) {
-            state_.tables.publish(std::move(outcome.activeList->table));
-            if (aid_) aid_->setRows(outcome.activeList->aidRows);
-        }
-        if (outcome.restoreExpansionIfTicked && state_.expansionSwitch) state_.gate.setExpansionActive(true);
-        if (outcome.rebuildTrayMenu && tray_) tray_->buildMenu();
+        const EditorLeftEffects effects = followEditorLeave(state_, files_, outcome);
+        if (effects.aidRows && aid_) aid_->setRows(*effects.aidRows);
+        if (effects.rebuildTrayMenu && tray_) tray_->buildMenu();
     }
 
 private:
     AppState& state_;
+    FileStore& files_;
     WritingAidWindow* aid_;            // null when the strip could not be made
     TrayController* tray_ = nullptr;   // we don't own it: run() does
 };
@@ -415,7 +409,10 @@ int run(HINSTANCE instance) {
     // Built hidden, with the strip hidden first; the program goes on without it
     // when it cannot be made.
     if (aid) aid->hide();
-    EditorEffects editorEffects(state, aid);
+    // The editor's modal children run loops of their own: what the hooks
+    // leave must run in them as in ours.
+    setModalLoopPendingWork(&runPendingHookWork);
+    EditorEffects editorEffects(state, files, aid);
     EditorWindow editor(files, editorEffects, state.catalogue.fileNames);
     editor.create(instance, fonts.list.get());
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/preferences.h"
 #include "common/messages.h"
 
 namespace calmirande {
@@ -88,6 +89,39 @@ std::u16string_view guidanceMessage(FirstRunGuidance guidance) {
         case FirstRunGuidance::LoadActiveList: break;
     }
     return {};
+}
+
+bool followCatalogueChange(AppState& state, const std::vector<std::u16string>& fileNames, const TrayMenu& shown) {
+    state.catalogue.fileNames = fileNames;
+    state.activeListIndex = activeListIndexAfterCatalogueChange(state.catalogue, state.activeListFile);
+    return !trayMenuShowsCatalogue(shown, state.catalogue);
+}
+
+EditorLeftEffects followEditorLeave(AppState& state, FileStore& files, LeaveOutcome& outcome) {
+    EditorLeftEffects effects;
+    if (outcome.activeListFile) {
+        state.activeListFile = *outcome.activeListFile;
+        state.activeListIndex = outcome.activeListIndex;
+        // Silent on failure, as every save of the preferences after start-up.
+        savePreferences(files, state.activeListFile, state.writingAidEnabled);
+    }
+    if (outcome.activeList) {
+        state.tables.publish(std::move(outcome.activeList->table));
+        effects.aidRows = std::move(outcome.activeList->aidRows);
+    }
+    if (outcome.restoreExpansionIfTicked && state.expansionSwitch) state.gate.setExpansionActive(true);
+    if (outcome.declined) state.expansionSwitch = state.gate.expansionActive();
+    effects.rebuildTrayMenu = outcome.rebuildTrayMenu;
+    return effects;
+}
+
+bool trayMenuOpens(TrayMouse mouse, bool editorBusy) { return mouse == TrayMouse::RightPress && !editorBusy; }
+
+TrayCommandResult chooseTrayCommand(AppState& state, TrayMenu& menu, FileStore& files, EditorEntry& editor,
+                                    std::uint32_t id, bool helpWindowOpen) {
+    if (id == tray_command::Quit && !editor.saveBeforeQuit()) return {};
+    return runTrayCommand(state, menu, files, id, helpWindowOpen,
+                          [&editor](std::u16string_view fileName) { editor.showList(fileName); });
 }
 
 }  // namespace calmirande

@@ -1,9 +1,12 @@
 #pragma once
-// What start-up decides from what Windows answers: whether this system and
-// this instance may run, the fonts' pixel heights, which list is active, and
-// whether the user must first be led into the editor. The window layer makes
-// the calls and carries out the verdicts; everything here runs on the main
-// thread, except that the waits below may be asked from it at shutdown only.
+// What the shell decides. At start-up, from what Windows answers: whether
+// this system and this instance may run, the fonts' pixel heights, which list
+// is active, and whether the user must first be led into the editor. While it
+// runs: what the editor's lists and its "Quitter" change in the rest of the
+// program, and what the tray's clicks and commands may do while the editor is
+// up. The window layer makes the calls and carries out the verdicts;
+// everything here runs on the main thread, except that the waits below may
+// be asked from it at shutdown only.
 
 #include <algorithm>
 #include <chrono>
@@ -11,8 +14,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/app_state.h"
+#include "app/tray_menu.h"
+#include "editor/editor_entry.h"
+#include "editor/editor_model.h"
 #include "lists/catalogue.h"
+#include "lists/file_store.h"
+#include "lists/list_file.h"
 
 namespace calmirande {
 
@@ -83,6 +93,50 @@ enum class FirstRunGuidance { LoadActiveList, NoListCreated, NoListSelected };
 FirstRunGuidance firstRunGuidance(const ListCatalogue& catalogue, std::int32_t activeListIndex);
 // The guidance's message, empty for LoadActiveList.
 std::u16string_view guidanceMessage(FirstRunGuidance guidance);
+
+// A list was created or deleted in the editor: the catalogue becomes
+// `fileNames` and the active list keeps its file, at the place
+// activeListIndexAfterCatalogueChange gives it. True when the tray menu
+// `shown` must be built again, its list items being no longer the
+// catalogue's: no item may stand for a deleted file.
+bool followCatalogueChange(AppState& state, const std::vector<std::u16string>& fileNames, const TrayMenu& shown);
+
+// What leaving the editor leaves for the window layer once the state has
+// followed it.
+struct EditorLeftEffects {
+    // The new active list's rows, for the writing-aid strip.
+    std::optional<AbbreviationList> aidRows;
+    bool rebuildTrayMenu = false;
+};
+
+// The editor's "Quitter" answered, in this order:
+// - a new active list (or none) is named in the state and in the preferences
+//   file (with `writingAidEnabled`), and its table is published;
+// - the expansion comes back only when the user's switch, the tick of
+//   "Activer les Abréviations", is on;
+// - after the user's No the tray menu is drawn from the expansion as it is:
+//   while the editor opened from the tray keeps it suspended, the tick goes,
+//   and with it the switch, so that a later Yes leaves the expansion off
+//   until the user chooses the item again. A failed save the user does not
+//   go on from is not their No: the switch stays as it was.
+// `outcome`'s table and rows are taken.
+EditorLeftEffects followEditorLeave(AppState& state, FileStore& files, LeaveOutcome& outcome);
+
+// The tray icon's mouse message, as the notification area reports it.
+enum class TrayMouse { LeftPress, RightPress, LeftDoubleClick, RightDoubleClick, Other };
+
+// Only a right press opens the tray menu, and not while the editor asks the
+// user a question or has a modal child up (`editorBusy`): a choice made then
+// would change the state the question is about.
+bool trayMenuOpens(TrayMouse mouse, bool editorBusy);
+
+// Command `id` chosen in the tray menu (runTrayCommand), with the editor's
+// part: "Quitter" goes ahead only once the editor has kept its rows (saved,
+// or set aside at the user's word); when it has not, nothing changes and the
+// program goes on (TrayAction::None). A list chosen is shown in the editor
+// before it is loaded for expansion.
+TrayCommandResult chooseTrayCommand(AppState& state, TrayMenu& menu, FileStore& files, EditorEntry& editor,
+                                    std::uint32_t id, bool helpWindowOpen);
 
 // Time as the shutdown wait sees it; a fake in tests.
 class ShutdownClock {

@@ -4,7 +4,6 @@
 #include <numeric>
 #include <utility>
 
-#include "app/preferences.h"
 #include "common/lower_case.h"
 #include "common/messages.h"
 #include "editor/field_guards.h"
@@ -500,13 +499,15 @@ std::optional<Message> EditorModel::leaveQuestion() const {
     return question(std::u16string(messages::LeaveWithoutLists));
 }
 
-LeaveOutcome EditorModel::leaveEditor(FileStore& files, Answer answer, std::int32_t writingAidEnabled) {
+LeaveOutcome EditorModel::leaveEditor(FileStore& files, Answer answer) {
     LeaveOutcome outcome;
-    if (answer == Answer::No) return outcome;
+    if (answer == Answer::No) {
+        outcome.declined = true;
+        return outcome;
+    }
     if (!selectorSelection_) {
         // Nothing is saved and the previous active list's table stays loaded;
         // with no active list it expands nothing.
-        savePreferences(files, u"", writingAidEnabled);
         outcome.hideWindow = true;
         outcome.activeListFile = std::u16string();
         outcome.activeListIndex = -1;
@@ -525,7 +526,6 @@ LeaveOutcome EditorModel::leaveEditor(FileStore& files, Answer answer, std::int3
     }
     const ListEntry& entry = entries_[*selectorSelection_];
     outcome.hideWindow = true;
-    savePreferences(files, entry.fileName, writingAidEnabled);
     outcome.activeListFile = entry.fileName;
     outcome.activeListIndex = static_cast<std::int32_t>(*selectorSelection_);
     outcome.activeListDisplayName = entry.displayName;

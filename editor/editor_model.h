@@ -78,9 +78,12 @@ enum class Answer { No, Yes };
 struct LeaveOutcome {
     std::optional<Message> message;  // a failed save or load of the active list
     bool saveFailed = false;         // the editor stays: the rows could not be saved
+    // The user answered No to the question: the editor stays, and the tray
+    // menu is rebuilt from the expansion as it is now, suspended or not.
+    bool declined = false;
     bool hideWindow = false;
     // Set when the active list changes: its file (empty for none) and its
-    // place in the catalogue (-1 for none). The preferences already say so.
+    // place in the catalogue (-1 for none). The preferences must then name it.
     std::optional<std::u16string> activeListFile;
     std::int32_t activeListIndex = -1;
     std::u16string activeListDisplayName;
@@ -189,8 +192,9 @@ public:
 
     // "Quitter" or the close box: the question to ask first, if any.
     std::optional<Message> leaveQuestion() const;
-    // With the answer (Yes when there was no question).
-    LeaveOutcome leaveEditor(FileStore& files, Answer answer, std::int32_t writingAidEnabled);
+    // With the answer (Yes when there was no question). The list file is
+    // written here; the preferences are the shell's, from the outcome.
+    LeaveOutcome leaveEditor(FileStore& files, Answer answer);
 
     bool keyExists(std::u16string_view key) const;
 

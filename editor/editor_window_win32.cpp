@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/message_box_win32.h"
+#include "common/message_box_win32.h"
 #include "common/messages.h"
 #include "common/wide_win32.h"
 #include "editor/field_guards.h"
@@ -452,13 +452,13 @@ void EditorWindow::onLeave() {
     if (const std::optional<Message> question = model_.leaveQuestion()) {
         answer = ask(*question) ? Answer::Yes : Answer::No;
     }
-    LeaveOutcome outcome = model_.leaveEditor(files_, answer, host_.writingAidEnabled());
+    LeaveOutcome outcome = model_.leaveEditor(files_, answer);
     if (outcome.saveFailed && outcome.message) {
         // A save that keeps failing must not keep the user, and the
         // expansion, in the editor: they choose.
         const Message failure = std::move(*outcome.message);
         outcome.message.reset();
-        if (goOnWithoutSaving(failure)) outcome = model_.leaveEditor(files_, Answer::Yes, host_.writingAidEnabled());
+        if (goOnWithoutSaving(failure)) outcome = model_.leaveEditor(files_, Answer::Yes);
     }
     // A save may have joined the rows to those of a file read again late.
     drawRows();

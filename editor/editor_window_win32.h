@@ -14,24 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "app/editor_entry.h"
 #include "common/base_window_win32.h"
 #include "common/unique_handle_win32.h"
+#include "editor/editor_entry.h"
 #include "editor/editor_model.h"
 #include "lists/file_store.h"
 
 namespace calmirande {
-
-// What the editor changes in the rest of the program.
-class EditorHost {
-public:
-    virtual ~EditorHost() = default;
-    virtual std::int32_t writingAidEnabled() const = 0;
-    // A list was created or deleted: the catalogue is now `fileNames`.
-    virtual void catalogueChanged(const std::vector<std::u16string>& fileNames) = 0;
-    // "Quitter" was answered: the active list, the expansion and the tray menu follow.
-    virtual void editorLeft(LeaveOutcome& outcome) = 0;
-};
 
 namespace editor_control {
 inline constexpr int ListsCounterLabel = 100;

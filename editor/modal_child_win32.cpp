@@ -3,9 +3,15 @@
 #include "common/app_messages_win32.h"
 #include "common/base_window_win32.h"
 #include "common/modal_filter.h"
-#include "engine/input_hooks_win32.h"
 
 namespace calmirande {
+namespace {
+
+PendingWork pendingWork = nullptr;
+
+}  // namespace
+
+void setModalLoopPendingWork(PendingWork work) noexcept { pendingWork = work; }
 
 RECT modalChildFrame(HWND owner, DWORD style, int innerWidth, int innerHeight, bool centreOnOwner) noexcept {
     RECT around = primaryScreen();
@@ -17,7 +23,7 @@ void runModalLoop(HWND child, const bool& finished, bool dialogKeys) noexcept {
     MSG message;
     while (!finished && ::IsWindow(child)) {
         const BOOL got = ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
-        runPendingHookWork();
+        if (pendingWork) pendingWork();
         if (!got) {
             ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             continue;

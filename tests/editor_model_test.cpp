@@ -193,7 +193,7 @@ TEST_F(Editor, ASaveKeepsTheRowsOfALongerListThanTheEditorHolds) {
     model.pickRow(true);
     model.replacementFieldEdited(u"changé");
     model.modifyAbbreviation();
-    model.leaveEditor(files_, Answer::Yes, 1);
+    model.leaveEditor(files_, Answer::Yes);
     EXPECT_EQ(bytesOf("Gros.dat").substr(bytesOf("Gros.dat").size() - rest.size()), rest);
 }
 
@@ -580,9 +580,8 @@ TEST_F(Editor, EntriesKeepTheirExactFileNames) {
     EXPECT_FALSE(fs::exists(list("a.dat")));
     EXPECT_FALSE(fs::exists(list("Notes.dat")));
 
-    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes, 1);
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
     EXPECT_EQ(left.activeListFile, u"Notes.DAT");
-    EXPECT_EQ(readBytes(dir_.path() / "Preferences.txt"), kMark + "Notes.DAT\r\n1");
     EXPECT_EQ(model.catalogueFileNames(), (std::vector<std::u16string>{u"a.dat.dat", u"Notes.DAT"}));
 }
 
@@ -604,7 +603,7 @@ TEST_F(Editor, AListThatFailedToLoadIsNotWrittenUntilARowIsEdited) {
     // Leaving on it writes nothing either.
     fs::remove(list("Absente.dat"));
     model.switchEditedList(files_, 1);
-    model.leaveEditor(files_, Answer::Yes, 1);
+    model.leaveEditor(files_, Answer::Yes);
     EXPECT_FALSE(fs::exists(list("Absente.dat")));
 
     // Rows added while it does not exist are saved: there is nothing to keep.
@@ -637,7 +636,7 @@ TEST_F(Editor, RowsAddedToAnUnreadableListJoinItsRowsOnceItCanBeRead) {
 
     fs::remove(list("Tenue.dat"));
     writeList("Tenue.dat", "rdv\trendez-vous\nseule\ncdt\tCordialement\n");
-    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes, 1);
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
     EXPECT_EQ(left.message, std::nullopt);
     EXPECT_EQ(bytesOf("Tenue.dat"), kMark + "rdv\tremplacé\r\ncdt\tCordialement\r\nneuf\tnouveau\r\n");
     EXPECT_EQ(model.recordsCounterText(), u"3 sur un nombre maximum de 2000");
@@ -672,7 +671,7 @@ INSTANTIATE_TEST_SUITE_P(
     Editor, WithoutAnEdit,
     ::testing::Values(
         UntouchedCase{"Switch", [](EditorModel& m, FileStore& f) { m.switchEditedList(f, 1); }},
-        UntouchedCase{"Leave", [](EditorModel& m, FileStore& f) { m.leaveEditor(f, Answer::Yes, 1); }},
+        UntouchedCase{"Leave", [](EditorModel& m, FileStore& f) { m.leaveEditor(f, Answer::Yes); }},
         UntouchedCase{"Create", [](EditorModel& m, FileStore& f) { m.createList(f, u"Neuve"); }},
         UntouchedCase{"TrayChoice", [](EditorModel& m, FileStore& f) { m.showChosenList(f, u"Autre.dat"); }},
         UntouchedCase{"TrayQuit", [](EditorModel& m, FileStore& f) { m.saveBeforeQuit(f); }},
@@ -695,7 +694,7 @@ TEST_F(Editor, AnEditWritesTheRowsAndKeepsWhatTheyReplaced) {
     type(model, u"bjr", u"Bonjour");
     model.addAbbreviation();
     // Back to the same row: the canonical bytes still differ from the file's.
-    ASSERT_TRUE(model.leaveEditor(files_, Answer::Yes, 1).hideWindow);
+    ASSERT_TRUE(model.leaveEditor(files_, Answer::Yes).hideWindow);
     EXPECT_EQ(bytesOf("Main.dat"), kMark + "bjr\tBonjour\r\n");
     EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Main.dat.1"), handWritten);
 }
@@ -735,11 +734,11 @@ TEST_F(Editor, GoingOnWithoutSavingLetsTheEditorBeLeft) {
     LeaveOutcome left;
     {
         testing::DiskFull full;
-        left = model.leaveEditor(files_, Answer::Yes, 1);
+        left = model.leaveEditor(files_, Answer::Yes);
         ASSERT_TRUE(left.saveFailed);
         EXPECT_FALSE(left.hideWindow);
         model.setUnsavedRowsAside(files_);  // cannot be written either: the user still goes on
-        left = model.leaveEditor(files_, Answer::Yes, 1);
+        left = model.leaveEditor(files_, Answer::Yes);
     }
     EXPECT_TRUE(left.hideWindow);
     EXPECT_TRUE(left.restoreExpansionIfTicked);
@@ -986,16 +985,17 @@ INSTANTIATE_TEST_SUITE_P(
         LeaveCase{"NoList", {}, u"", u"Aucune Liste n'est créée!\rSouhaitez vous quand même quitter l'application !"}),
     testing::CaseName{});
 
-TEST_F(Editor, LeavingSavesWritesThePreferencesAndActivatesTheList) {
+TEST_F(Editor, LeavingSavesTheListAndActivatesIt) {
     EditorModel model = openPerso();
     model.switchEditedList(files_, 1);
     type(model, u"neuf", u"nouveau");
     model.addAbbreviation();
-    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes, 7);
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
     EXPECT_EQ(left.message, std::nullopt);
     EXPECT_TRUE(left.hideWindow);
     EXPECT_EQ(bytesOf("Travail.dat"), kMark + "neuf\tnouveau\r\nrdv\trendez-vous\r\n");
-    EXPECT_EQ(readBytes(dir_.path() / "Preferences.txt"), kMark + "Travail.dat\r\n7");
+    // The shell writes the preferences from the outcome; the editor does not.
+    EXPECT_FALSE(fs::exists(dir_.path() / "Preferences.txt"));
     EXPECT_EQ(left.activeListFile, u"Travail.dat");
     EXPECT_EQ(left.activeListIndex, 1);
     EXPECT_EQ(left.activeListDisplayName, u"Travail");
@@ -1009,7 +1009,8 @@ TEST_F(Editor, NoToTheLeaveQuestionKeepsEverything) {
     writeList("Vide.dat", kMark);
     EditorModel model = open({u"Vide.dat"}, u"Vide.dat");
     writeList("Vide.dat", kMark + "changed\tbehind our back\r\n");
-    const LeaveOutcome left = model.leaveEditor(files_, Answer::No, 1);
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::No);
+    EXPECT_TRUE(left.declined);
     EXPECT_FALSE(left.hideWindow);
     EXPECT_EQ(left.activeListFile, std::nullopt);
     EXPECT_FALSE(left.restoreExpansionIfTicked);
@@ -1021,13 +1022,13 @@ TEST_F(Editor, NoToTheLeaveQuestionKeepsEverything) {
 TEST_F(Editor, LeavingWithoutSelectionClearsTheActiveListAndSavesNothing) {
     writeList("Perso.dat", kMark + "bjr\tBonjour\r\n");
     EditorModel model = open({u"Perso.dat"});
-    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes, 0);
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
     EXPECT_TRUE(left.hideWindow);
     EXPECT_EQ(left.activeListFile, u"");
     EXPECT_EQ(left.activeListIndex, -1);
     EXPECT_FALSE(left.activeList);
     EXPECT_TRUE(left.restoreExpansionIfTicked);
-    EXPECT_EQ(readBytes(dir_.path() / "Preferences.txt"), kMark + "\r\n0");
+    EXPECT_FALSE(left.declined);
     EXPECT_EQ(bytesOf("Perso.dat"), kMark + "bjr\tBonjour\r\n");
 }
 
@@ -1040,9 +1041,12 @@ TEST_F(Editor, LeavingWhenTheSaveFailsBehavesAsNo) {
     LeaveOutcome left;
     {
         testing::DiskFull full;
-        left = model.leaveEditor(files_, Answer::Yes, 1);
+        left = model.leaveEditor(files_, Answer::Yes);
     }
     EXPECT_EQ(left.message, info(saveFailed(u"Perso.dat")));
+    EXPECT_TRUE(left.saveFailed);
+    // Not the user's No: the switch of the expansion is left alone.
+    EXPECT_FALSE(left.declined);
     EXPECT_FALSE(left.hideWindow);
     EXPECT_EQ(left.activeListFile, std::nullopt);
     EXPECT_FALSE(left.restoreExpansionIfTicked);
@@ -1055,7 +1059,7 @@ TEST_F(Editor, LeavingWhenTheSaveFailsBehavesAsNo) {
 TEST_F(Editor, LeavingWritesBackAListRemovedBehindOurBack) {
     EditorModel model = openPerso();
     fs::remove(list("Perso.dat"));
-    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes, 1);
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
     // The rows were the only copy left: they are written back, then loaded.
     EXPECT_EQ(left.message, std::nullopt);
     EXPECT_EQ(bytesOf("Perso.dat"), kMark + "bjr\tBonjour<R>Paul\r\ncdt\tCordialement\r\nfpol\tJe vous prie\r\n");

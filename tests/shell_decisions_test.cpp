@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "app/tray_menu.h"
+#include "editor/editor_entry.h"
+#include "editor/editor_model.h"
 #include "engine/expansion_worker.h"
 #include "lists/file_store_posix.h"
 #include "lists/folder_listing_posix.h"
@@ -194,6 +197,344 @@ TEST_F(StartupGuidance, APreferenceInAnotherCaseLeadsToTheEditor) {
     testing::writeBytes(dir_.path() / "Listes" / "Perso.dat", "\xEF\xBB\xBF");
     testing::writeBytes(dir_.path() / "Preferences.txt", "\xEF\xBB\xBFperso.dat\r\n1");
     EXPECT_EQ(guide(), FirstRunGuidance::NoListSelected);
+}
+
+const std::string kMark = "\xEF\xBB\xBF";
+
+// ---- The editor's lists created or deleted, as the shell follows them
+
+struct CatalogueChangeCase {
+    const char* name;
+    std::vector<std::u16string> before;  // the catalogue the tray menu was built from
+    std::u16string activeListFile;
+    std::vector<std::u16string> after;
+    std::int32_t index;
+    bool rebuildTrayMenu;
+    friend void PrintTo(const CatalogueChangeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CatalogueChange : public ::testing::TestWithParam<CatalogueChangeCase> {};
+TEST_P(CatalogueChange, TheActiveListKeepsItsFileAndTheMenuFollows) {
+    AppState state;
+    state.catalogue.fileNames = GetParam().before;
+    state.activeListFile = GetParam().activeListFile;
+    state.activeListIndex = findActiveListIndex(state.catalogue, state.activeListFile);
+    const TrayMenu shown = buildTrayMenu(state);
+    EXPECT_EQ(followCatalogueChange(state, GetParam().after, shown), GetParam().rebuildTrayMenu);
+    EXPECT_EQ(state.catalogue.fileNames, GetParam().after);
+    EXPECT_EQ(state.activeListIndex, GetParam().index);
+    EXPECT_EQ(state.activeListFile, GetParam().activeListFile);  // only leaving the editor changes it
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shell, CatalogueChange,
+    ::testing::Values(
+        CatalogueChangeCase{"ListCreatedAfterTheActiveOne", {u"Perso.dat"}, u"Perso.dat",
+                            {u"Perso.dat", u"Neuve.dat"}, 0, true},
+        CatalogueChangeCase{"EarlierListDeleted", {u"Autre.dat", u"Perso.dat"}, u"Perso.dat", {u"Perso.dat"}, 0, true},
+        CatalogueChangeCase{"ActiveListDeleted", {u"Autre.dat", u"Perso.dat"}, u"Perso.dat", {u"Autre.dat"}, 1, true},
+        CatalogueChangeCase{"OnlyListDeleted", {u"Perso.dat"}, u"Perso.dat", {}, 0, true},
+        CatalogueChangeCase{"FirstListCreatedWithoutActiveList", {}, u"", {u"Neuve.dat"}, -1, true},
+        // The menu already shows these lists (a list created and deleted
+        // again): it is left as it is.
+        CatalogueChangeCase{"SameListsAsTheMenu", {u"Perso.dat", u"Autre.dat"}, u"Autre.dat",
+                            {u"Perso.dat", u"Autre.dat"}, 1, false}),
+    testing::CaseName{});
+
+// ---- Leaving the editor, as the shell follows it
+
+// The real editor model on real files, and the shell's state around it,
+// carried through as the window layer does: the model's outcome, the
+// shell's decision, the tray menu rebuilt when it says so.
+class LeavingTheEditor : public ::testing::Test {
+protected:
+    LeavingTheEditor() : cwd_(dir_.path()) { fs::create_directory(dir_.path() / "Listes"); }
+
+    void writeList(const char* fileName, const std::string& bytes) {
+        testing::writeBytes(dir_.path() / "Listes" / fileName, bytes);
+    }
+    // Start-up with `catalogue` and the active list shown in the editor.
+    void start(std::vector<std::u16string> catalogue, std::u16string activeListFile, bool expansionSwitch = true) {
+        state_.catalogue.fileNames = std::move(catalogue);
+        state_.activeListFile = std::move(activeListFile);
+        state_.activeListIndex = findActiveListIndex(state_.catalogue, state_.activeListFile);
+        state_.writingAidEnabled = 1;
+        state_.expansionSwitch = expansionSwitch;
+        state_.gate.setExpansionActive(expansionSwitch);
+        model_.emplace(state_.catalogue.fileNames);
+        if (!state_.activeListFile.empty()) model_->showChosenList(files_, state_.activeListFile);
+        menu_ = buildTrayMenu(state_);
+    }
+    // Tray item "Editer les Abréviations".
+    void openFromTray() {
+        ASSERT_EQ(runTrayCommand(state_, menu_, files_, tray_command::Editor, false).action, TrayAction::OpenEditor);
+        model_->openEditor();
+    }
+    // "Quitter" and `answer` to its question, if there is one.
+    EditorLeftEffects leave(Answer answer) {
+        LeaveOutcome outcome = model_->leaveEditor(files_, answer);
+        EditorLeftEffects effects = followEditorLeave(state_, files_, outcome);
+        if (effects.rebuildTrayMenu) menu_ = buildTrayMenu(state_);
+        return effects;
+    }
+    bool itemSixTicked() const {
+        for (const TrayMenuItem& item : menu_.items) {
+            if (item.id == tray_command::Expansion) return item.checked;
+        }
+        ADD_FAILURE() << "no item 6";
+        return false;
+    }
+    fs::path preferences() const { return dir_.path() / "Preferences.txt"; }
+
+    testing::TempDir dir_;
+    testing::CurrentDirectory cwd_;
+    PosixFileStore files_;
+    AppState state_;
+    TrayMenu menu_;
+    std::optional<EditorModel> model_;
+};
+
+enum class Opened { FromTray, ByGuidance };
+
+struct ExpansionCase {
+    const char* name;
+    bool switchOn;  // "Activer les Abréviations" ticked when the editor opens
+    Opened opened;
+    std::vector<Answer> answers;  // to the question of each "Quitter"
+    bool expansionAfter;
+    bool itemSixTickedAfter;
+    friend void PrintTo(const ExpansionCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ExpansionAfterLeaving : public LeavingTheEditor, public ::testing::WithParamInterface<ExpansionCase> {};
+TEST_P(ExpansionAfterLeaving, ComesBackOnlyWhenItemSixIsTicked) {
+    // An empty list: every "Quitter" asks first.
+    writeList("Vide.dat", kMark);
+    start({u"Vide.dat"}, u"Vide.dat", GetParam().switchOn);
+    if (GetParam().opened == Opened::FromTray) openFromTray();
+    for (const Answer answer : GetParam().answers) leave(answer);
+    EXPECT_EQ(state_.gate.expansionActive(), GetParam().expansionAfter);
+    EXPECT_EQ(itemSixTicked(), GetParam().itemSixTickedAfter);
+    EXPECT_EQ(state_.expansionSwitch, GetParam().itemSixTickedAfter);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shell, ExpansionAfterLeaving,
+    ::testing::Values(
+        ExpansionCase{"FromTrayYes", true, Opened::FromTray, {Answer::Yes}, true, true},
+        ExpansionCase{"FromTrayWithTheSwitchOffYes", false, Opened::FromTray, {Answer::Yes}, false, false},
+        // The rebuild after No draws item 6 from the suspended expansion.
+        ExpansionCase{"FromTrayNoKeepsItSuspended", true, Opened::FromTray, {Answer::No}, false, false},
+        ExpansionCase{"FromTrayNoThenYesLeavesItOff", true, Opened::FromTray, {Answer::No, Answer::Yes}, false,
+                      false},
+        ExpansionCase{"FromTrayNoTwiceThenYes", true, Opened::FromTray, {Answer::No, Answer::No, Answer::Yes}, false,
+                      false},
+        // The guidance's editor never suspended it: No changes nothing.
+        ExpansionCase{"ByGuidanceNoThenYes", true, Opened::ByGuidance, {Answer::No, Answer::Yes}, true, true},
+        ExpansionCase{"ByGuidanceWithTheSwitchOff", false, Opened::ByGuidance, {Answer::No, Answer::Yes}, false,
+                      false}),
+    testing::CaseName{});
+
+TEST_F(LeavingTheEditor, AfterNoThenYesItemSixBringsTheExpansionBack) {
+    writeList("Vide.dat", kMark);
+    start({u"Vide.dat"}, u"Vide.dat");
+    openFromTray();
+    leave(Answer::No);
+    leave(Answer::Yes);
+    ASSERT_FALSE(state_.gate.expansionActive());
+    runTrayCommand(state_, menu_, files_, tray_command::Expansion, false);
+    EXPECT_TRUE(state_.expansionSwitch);
+    EXPECT_TRUE(state_.gate.expansionActive());
+    EXPECT_TRUE(itemSixTicked());
+}
+
+TEST_F(LeavingTheEditor, AFailedSaveIsNotTheUsersNoAndKeepsTheSwitch) {
+    writeList("Perso.dat", kMark + "bjr\tBonjour\r\n");
+    start({u"Perso.dat"}, u"Perso.dat");
+    openFromTray();
+    model_->keyFieldEdited(u"neuf");
+    model_->replacementFieldEdited(u"nouveau");
+    ASSERT_EQ(model_->addAbbreviation().message, std::nullopt);
+    {
+        testing::DiskFull full;
+        leave(Answer::Yes);
+    }
+    EXPECT_FALSE(state_.gate.expansionActive());  // the editor is still open
+    EXPECT_TRUE(state_.expansionSwitch);
+    EXPECT_TRUE(itemSixTicked());
+    EXPECT_FALSE(fs::exists(preferences()));
+    // Once the rows can be saved, leaving brings the expansion back.
+    leave(Answer::Yes);
+    EXPECT_TRUE(state_.gate.expansionActive());
+    EXPECT_EQ(testing::readBytes(preferences()), kMark + "Perso.dat\r\n1");
+}
+
+struct LeaveCase {
+    const char* name;
+    std::vector<std::u16string> catalogue;
+    std::u16string shown;  // the list the editor shows, the active one at start
+    std::optional<std::size_t> switchTo;  // the selector's choice before "Quitter"
+    Answer answer;
+    std::int32_t writingAidEnabled;
+    std::optional<std::string> preferences;  // the file's bytes after, or none written
+    std::u16string activeListFile;
+    std::int32_t activeListIndex;
+    std::size_t tableSize;  // of the published table
+    bool aidRows;           // the strip is given rows
+    friend void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LeaveFollowed : public LeavingTheEditor, public ::testing::WithParamInterface<LeaveCase> {};
+TEST_P(LeaveFollowed, TheShellWritesThePreferencesAndActivatesTheList) {
+    const LeaveCase& c = GetParam();
+    writeList("Perso.dat", kMark + "bjr\tBonjour\r\ncdt\tCordialement\r\n");
+    writeList("Travail.dat", kMark + "rdv\trendez-vous\r\n");
+    start(c.catalogue, c.shown);
+    state_.writingAidEnabled = c.writingAidEnabled;
+    if (!c.shown.empty()) {
+        ActiveList active;
+        ASSERT_TRUE(loadActiveList(files_, c.shown, active).succeeded);
+        state_.tables.publish(std::move(active.table));
+    }
+    openFromTray();
+    if (c.switchTo) model_->switchEditedList(files_, c.switchTo);
+    const EditorLeftEffects effects = leave(c.answer);
+    if (c.preferences) {
+        EXPECT_EQ(testing::readBytes(preferences()), *c.preferences);
+    } else {
+        EXPECT_FALSE(fs::exists(preferences()));
+    }
+    EXPECT_EQ(state_.activeListFile, c.activeListFile);
+    EXPECT_EQ(state_.activeListIndex, c.activeListIndex);
+    const auto table = state_.tables.snapshot();
+    EXPECT_EQ(table ? table->size() : 0u, c.tableSize);
+    EXPECT_EQ(effects.aidRows.has_value(), c.aidRows);
+    EXPECT_TRUE(effects.rebuildTrayMenu);  // whatever the answer
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shell, LeaveFollowed,
+    ::testing::Values(
+        LeaveCase{"TheShownListBecomesActive", {u"Perso.dat", u"Travail.dat"}, u"Perso.dat", std::nullopt,
+                  Answer::Yes, 1, kMark + "Perso.dat\r\n1", u"Perso.dat", 0, 2, true},
+        LeaveCase{"AnotherListChosenInTheEditor", {u"Perso.dat", u"Travail.dat"}, u"Perso.dat", 1, Answer::Yes, 7,
+                  kMark + "Travail.dat\r\n7", u"Travail.dat", 1, 1, true},
+        // The previous active list's table stays; with none active it expands nothing.
+        LeaveCase{"NoListSelected", {u"Perso.dat", u"Travail.dat"}, u"", std::nullopt, Answer::Yes, 0,
+                  kMark + "\r\n0", u"", -1, 0, false},
+        LeaveCase{"NoChangesNothing", {u"Perso.dat", u"Travail.dat"}, u"", std::nullopt, Answer::No, 1,
+                  std::nullopt, u"", -1, 0, false}),
+    testing::CaseName{});
+
+// ---- The tray, while the editor is up
+
+struct TrayMouseCase {
+    const char* name;
+    TrayMouse mouse;
+    bool editorBusy;
+    bool opens;
+    friend void PrintTo(const TrayMouseCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TrayMenuOpening : public ::testing::TestWithParam<TrayMouseCase> {};
+TEST_P(TrayMenuOpening, OnlyARightPressAndNeverDuringAQuestion) {
+    EXPECT_EQ(trayMenuOpens(GetParam().mouse, GetParam().editorBusy), GetParam().opens);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shell, TrayMenuOpening,
+    ::testing::Values(TrayMouseCase{"RightPress", TrayMouse::RightPress, false, true},
+                      TrayMouseCase{"RightPressDuringAQuestion", TrayMouse::RightPress, true, false},
+                      TrayMouseCase{"LeftPress", TrayMouse::LeftPress, false, false},
+                      TrayMouseCase{"LeftDoubleClick", TrayMouse::LeftDoubleClick, false, false},
+                      TrayMouseCase{"RightDoubleClick", TrayMouse::RightDoubleClick, false, false},
+                      TrayMouseCase{"RightDoubleClickDuringAQuestion", TrayMouse::RightDoubleClick, true, false},
+                      TrayMouseCase{"MoveOrRelease", TrayMouse::Other, false, false}),
+    testing::CaseName{});
+
+// The editor as the tray sees it: what it was asked, and its answer to
+// saving before the program quits.
+class FakeEditor final : public EditorEntry {
+public:
+    explicit FakeEditor(const AppState& state) : state_(state) {}
+    void showList(std::u16string_view fileName) override {
+        shown.emplace_back(fileName);
+        const auto table = state_.tables.snapshot();
+        tableSizeWhenShown = table ? table->size() : 0;
+    }
+    void showForGuidance() override {}
+    void openFromTray() override {}
+    bool saveBeforeQuit() override {
+        ++savesBeforeQuit;
+        return keepsRows;
+    }
+    void saveForSessionEnd() noexcept override {}
+    bool busy() const override { return false; }
+
+    bool keepsRows = true;
+    int savesBeforeQuit = 0;
+    std::vector<std::u16string> shown;
+    std::size_t tableSizeWhenShown = 0;
+
+private:
+    const AppState& state_;
+};
+
+struct TrayChoiceCase {
+    const char* name;
+    std::uint32_t id;
+    bool editorKeepsRows;
+    TrayAction action;
+    bool quitRequested;
+    bool preferencesWritten;
+    int savesBeforeQuit;
+    friend void PrintTo(const TrayChoiceCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TrayWithEditor : public ::testing::Test {
+protected:
+    TrayWithEditor() : cwd_(dir_.path()), editor_(state_) {
+        fs::create_directory(dir_.path() / "Listes");
+        testing::writeBytes(dir_.path() / "Listes" / "Perso.dat", kMark + "bjr\tBonjour\r\n");
+        state_.catalogue.fileNames = {u"Perso.dat"};
+        menu_ = buildTrayMenu(state_);
+    }
+    testing::TempDir dir_;
+    testing::CurrentDirectory cwd_;
+    PosixFileStore files_;
+    AppState state_;
+    TrayMenu menu_;
+    FakeEditor editor_;
+};
+
+class TrayChoice : public TrayWithEditor, public ::testing::WithParamInterface<TrayChoiceCase> {};
+TEST_P(TrayChoice, QuitWaitsForTheEditorsRows) {
+    const TrayChoiceCase& c = GetParam();
+    editor_.keepsRows = c.editorKeepsRows;
+    const TrayCommandResult result = chooseTrayCommand(state_, menu_, files_, editor_, c.id, false);
+    EXPECT_EQ(result.action, c.action);
+    EXPECT_EQ(state_.quitRequested, c.quitRequested);
+    EXPECT_EQ(fs::exists(dir_.path() / "Preferences.txt"), c.preferencesWritten);
+    EXPECT_EQ(editor_.savesBeforeQuit, c.savesBeforeQuit);
+    // A refused "Quitter" leaves the expansion running.
+    if (!c.quitRequested && c.id == tray_command::Quit) {
+        EXPECT_TRUE(state_.gate.expansionActive());
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shell, TrayChoice,
+    ::testing::Values(
+        TrayChoiceCase{"QuitWithTheRowsKept", tray_command::Quit, true, TrayAction::Quit, true, true, 1},
+        TrayChoiceCase{"QuitRefusedByTheEditor", tray_command::Quit, false, TrayAction::None, false, false, 1},
+        TrayChoiceCase{"AboutAsksNothingOfTheEditor", tray_command::About, false, TrayAction::ShowAbout, false, false,
+                       0},
+        TrayChoiceCase{"EditorAsksNothingOfIt", tray_command::Editor, false, TrayAction::OpenEditor, false, false, 0},
+        TrayChoiceCase{"AListAsksNothingOfIt", tray_command::FirstList, false, TrayAction::ListSelected, false, true,
+                       0}),
+    testing::CaseName{});
+
+TEST_F(TrayWithEditor, AListChosenIsShownInTheEditorBeforeItExpands) {
+    const TrayCommandResult result = chooseTrayCommand(state_, menu_, files_, editor_, tray_command::FirstList, false);
+    EXPECT_EQ(result.action, TrayAction::ListSelected);
+    EXPECT_EQ(editor_.shown, (std::vector<std::u16string>{u"Perso.dat"}));
+    EXPECT_EQ(editor_.tableSizeWhenShown, 0u);
+    EXPECT_EQ(state_.tables.snapshot()->size(), 1u);
 }
 
 class FakeClock final : public ShutdownClock {

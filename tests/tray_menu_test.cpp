@@ -189,7 +189,7 @@ TEST_F(TrayCommands, EditorSuspendsTheExpansionButItemSixKeepsItsMark) {
     EXPECT_FALSE(state_.gate.expansionActive());
     EXPECT_TRUE(state_.expansionSwitch);
     EXPECT_TRUE(item(menu_, 6).checked);
-    // A menu rebuilt meanwhile (the editor's "Quitter" answered No) keeps it too.
+    // A menu rebuilt meanwhile (a list created or deleted) keeps it too.
     EXPECT_TRUE(item(buildTrayMenu(state_), 6).checked);
 }
 

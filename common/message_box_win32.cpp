@@ -1,4 +1,4 @@
-#include "app/message_box_win32.h"
+#include "common/message_box_win32.h"
 
 #include <windows.h>
 

@@ -1,9 +1,15 @@
 #pragma once
-// What the shell asks of the abbreviation editor: to follow the active list,
-// to be shown by the first-run guidance, to be opened from the tray, and to
-// keep the user's rows when the program ends. Main thread only.
+// The editor and the shell, each as the other sees it. EditorEntry is what
+// the shell asks of the abbreviation editor: to follow the active list, to
+// be shown by the first-run guidance, to be opened from the tray, and to keep
+// the user's rows when the program ends. EditorHost is what the editor
+// changes in the rest of the program. Main thread only.
 
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "editor/editor_model.h"
 
 namespace calmirande {
 
@@ -29,6 +35,16 @@ public:
     virtual void saveForSessionEnd() noexcept = 0;
     // A question or a modal child of the editor is up: the tray menu waits.
     virtual bool busy() const = 0;
+};
+
+class EditorHost {
+public:
+    virtual ~EditorHost() = default;
+    // A list was created or deleted: the catalogue is now `fileNames`.
+    virtual void catalogueChanged(const std::vector<std::u16string>& fileNames) = 0;
+    // "Quitter" was answered: the preferences, the active list, the
+    // expansion and the tray menu follow.
+    virtual void editorLeft(LeaveOutcome& outcome) = 0;
 };
 
 }  // namespace calmirande
