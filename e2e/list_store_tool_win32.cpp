@@ -3,9 +3,9 @@
 // directory, as the program's are.
 //
 //   hold FILE [--lock] [--ready R] [--release F] [--seconds S]
-//       Holds FILE open as another editor or a backup tool does: without
-//       sharing (share mode 0), or with --lock shared but with every byte
-//       locked (LockFileEx, exclusive). Creates R once it holds it, and lets
+//       Holds FILE open as another editor or a backup tool does: for reading
+//       and writing without sharing (share mode 0), or with --lock for
+//       reading, shared, with every byte locked (LockFileEx, exclusive). Creates R once it holds it, and lets
 //       go when F exists or after S seconds (default 120). Exit 0, or 2 when
 //       FILE could not be held.
 //   contents A_OUT B_OUT
@@ -23,6 +23,10 @@
 //       copy), then reads its bytes. Prints one of: A, B (the file is exactly
 //       that list and loads its rows), missing, unreadable, other. Exit 0
 //       for A and B, 1 otherwise.
+//   read NAME
+//       Reads Listes\NAME as the program does (readListFile: retried a second
+//       while another program holds it) and prints read, missing or
+//       unreadable. Exit 0.
 //   catalogue
 //       Prints the file names of the lists folder in the program's catalogue
 //       order, one a line (UTF-8): line N is the tray menu's list item 10 + N - 1.
@@ -98,9 +102,12 @@ bool flag(int argc, wchar_t** argv, const wchar_t* name) {
 }
 
 int hold(const std::wstring& path, bool lock, const std::wstring& ready, const std::wstring& release, DWORD seconds) {
+    // Locking, it reads only: a reader sharing reading alone may open the
+    // file, and meets the lock at its first ReadFile.
+    const DWORD access = lock ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     const DWORD share = lock ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(
+        ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         std::fprintf(stderr, "cannot open: error %lu\n", ::GetLastError());
         return 2;
@@ -150,6 +157,13 @@ int saveLoop(const std::u16string& name, const std::wstring& started, const std:
     for (unsigned long long i = 0;; ++i) saveList(files, name, lists[i % 2]);
 }
 
+int read(const std::u16string& name) {
+    Win32FileStore files;
+    const ListFileState state = readListFile(files, name).state;
+    std::printf("%s\n", state == ListFileState::Read ? "read" : state == ListFileState::Missing ? "missing" : "unreadable");
+    return 0;
+}
+
 int catalogue() {
     Win32FolderListing listing;
     for (const std::u16string& name : enumerateLists(listing, u"").catalogue.fileNames) {
@@ -161,7 +175,7 @@ int catalogue() {
 int usage() {
     std::fprintf(stderr,
                  "usage: hold FILE [--lock] [--ready R] [--release F] [--seconds S] | contents A_OUT B_OUT |"
-                 " save-loop NAME [--started S] [--verdict V] | check NAME | catalogue\n");
+                 " save-loop NAME [--started S] [--verdict V] | check NAME | read NAME | catalogue\n");
     return 64;
 }
 
@@ -181,6 +195,7 @@ int run(int argc, wchar_t** argv) {
         return saveLoop(fromWide(argv[2]), option(argc, argv, L"--started"), option(argc, argv, L"--verdict"));
     }
     if (mode == L"check") return check(fromWide(argv[2]));
+    if (mode == L"read") return read(fromWide(argv[2]));
     return usage();
 }
 

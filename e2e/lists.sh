@@ -3,7 +3,11 @@
 # their accents and shown right; a hand-written list left byte for byte by
 # an open and a leave without an edit; the backups of three saves; a
 # read-only list with the question to go on without saving, both answers;
-# the session's end with unsaved rows.
+# the session's end with unsaved rows. Then the lists other programs hold
+# (no sharing, a byte-range lock), saves killed at random moments, and
+# hostile files (UTF-16 with and without a mark, NUL bytes, a 1 MiB line,
+# 10,000 rows, 50 MiB, a folder named like a list), each opened, edited and
+# saved without a crash or a loss.
 #
 # Sourced by run.sh after editor.sh (same Xvfb, Wine prefix, notepad,
 # pass/fail counters, and the program_*, shell_* and editor_* helpers).
@@ -44,14 +48,38 @@ lists_leave() {
     e2e_wait_for 10 "the editor to hide" editor_hidden
 }
 
+# lists_open_editor: the tray's "Editer les Abréviations", and the editor shown.
+lists_open_editor() {
+    shell_command 4
+    e2e_wait_for 10 "the editor" editor_shown
+}
+
+# lists_show LETTERS ROW...: the list chosen in the selector (which saves
+# the one shown before) and its rows shown.
+lists_show() {
+    editor_select "$1"
+    shift
+    e2e_wait_for 20 "the rows" editor_rows_are "$@"
+}
+
 # lists_open NAME.dat ROW...: the editor opened, NAME selected and its rows shown.
 lists_open() {
     local name=$1
     shift
-    shell_command 4
-    e2e_wait_for 10 "the editor" editor_shown || return 1
-    editor_select "${name:0:2}"
-    e2e_wait_for 10 "the rows of $name" editor_rows_are "$@"
+    lists_open_editor || return 1
+    lists_show "${name:0:2}" "$@"
+}
+
+# lists_start DIR: the program started in DIR, which the shell and editor
+# helpers then look at.
+lists_start() {
+    LISTS_DIR=$1
+    SHELL_DIR=$LISTS_DIR
+    EDITOR_DIR=$LISTS_DIR
+    e2e_focus_notepad || true
+    program_start "$LISTS_DIR" && return 0
+    fail lists-start "the program did not come up in $LISTS_DIR"
+    return 1
 }
 
 # Lists from other tools expand with their accents and show right; leaving
@@ -66,13 +94,11 @@ lists_foreign_case() {
         fail "$name" "the editor does not show the UTF-16 LE list right: $(cat "$E2E_TMP/rows.txt")"
         return
     fi
-    editor_select bi
-    if ! e2e_wait_for 10 "the big-endian rows" editor_rows_are $'ete\tl\'été big endian'; then
+    if ! lists_show bi $'ete\tl\'été big endian'; then
         fail "$name" "the editor does not show the UTF-16 BE list right: $(cat "$E2E_TMP/rows.txt")"
         return
     fi
-    editor_select an
-    if ! e2e_wait_for 10 "the ANSI rows" editor_rows_are $'ete\tl\'été en ANSI €'; then
+    if ! lists_show an $'ete\tl\'été en ANSI €'; then
         fail "$name" "the editor does not show the ANSI list right: $(cat "$E2E_TMP/rows.txt")"
         return
     fi
@@ -88,8 +114,7 @@ lists_foreign_case() {
             return
         fi
     done
-    shell_command 4
-    e2e_wait_for 10 "the editor" editor_shown
+    lists_open_editor
     editor_select bi
     if ! lists_leave || ! shell_expands "$name-be" "l'été big endian " 'ete '; then
         fail "$name" "the UTF-16 BE list does not expand with its accents"
@@ -102,8 +127,7 @@ lists_foreign_case() {
 # editor and left, it is the same file byte for byte.
 lists_hand_written_case() {
     local name=lists-hand-written
-    shell_command 4
-    e2e_wait_for 10 "the editor" editor_shown || { fail "$name" "the editor did not show"; return; }
+    lists_open_editor || { fail "$name" "the editor did not show"; return; }
     editor_select m
     if ! e2e_wait_for 10 "2000 rows" editor_counter_reads '2000 sur un nombre maximum de 2000'; then
         fail "$name" "main.dat did not show its 2000 rows"
@@ -122,17 +146,13 @@ lists_backups_case() {
     local name=lists-backups n
     local backups="$LISTS_DIR/Listes/Sauvegardes"
     for n in 1 2 3; do
-        shell_command 4
-        e2e_wait_for 10 "the editor" editor_shown || { fail "$name" "the editor did not show"; return; }
-        editor_activate || true
-        editor_mouse 109 0 && editor_click 120
-        if ! e2e_wait_for 10 "a row deleted" editor_counter_reads "1999 sur un nombre maximum de 2000"; then
+        lists_open_editor || { fail "$name" "the editor did not show"; return; }
+        if ! lists_delete_first_row 1999; then
             fail "$name" "save $n: Supprimer did not remove a row"
             return
         fi
         # Back to 2000 rows with a new one, so that every save differs.
-        editor_type 114 "nv$n" && editor_type 115 "version $n" && editor_click 116
-        e2e_wait_for 10 "the row added" editor_counter_reads "2000 sur un nombre maximum de 2000" || true
+        lists_add "nv$n" "version $n" 2000 || true
         lists_leave || { fail "$name" "save $n: the editor did not hide"; return; }
         cp "$LISTS_DIR/Listes/main.dat" "$E2E_TMP/main.v$n"
     done
@@ -157,13 +177,9 @@ lists_read_only_case() {
     local name=lists-read-only
     cp "$LISTS_DIR/Listes/ansi.dat" "$E2E_TMP/ansi.before"
     chmod a-w "$LISTS_DIR/Listes/ansi.dat"
-    shell_command 4
-    e2e_wait_for 10 "the editor" editor_shown || { fail "$name" "the editor did not show"; return; }
-    editor_select an
-    e2e_wait_for 10 "the ANSI rows" editor_rows_are $'ete\tl\'été en ANSI €' || true
-    editor_activate || true
-    editor_type 114 ro && editor_type 115 'lecture seule' && editor_click 116
-    e2e_wait_for 10 "the row added" editor_counter_reads "2 sur un nombre maximum de 2000" || true
+    lists_open_editor || { fail "$name" "the editor did not show"; return; }
+    lists_show an $'ete\tl\'été en ANSI €' || true
+    lists_add ro 'lecture seule' 2 || true
     editor_click 117
     local question=$'Impossible d\'enregistrer les modifications dans le fichier: ansi.dat\rCe fichier est sans doute ouvert par un autre programme, dans ce cas fermer le !\rou bien il n\'y a pas l\'espace nécessaire pour créer ce fichier, libérer de l\'espace !\r\rSouhaitez vous quand même continuer sans enregistrer !\rVos Abréviations seront copiées dans le fichier: Listes\\Sauvegardes\\ansi.dat.non-enregistré'
     if ! editor_box Avertissement "$question"; then
@@ -207,13 +223,9 @@ lists_read_only_case() {
 # file afterwards, and the program has ended.
 lists_session_end_case() {
     local name=lists-session-end
-    shell_command 4
-    e2e_wait_for 10 "the editor" editor_shown || { fail "$name" "the editor did not show"; return; }
-    editor_select u
-    e2e_wait_for 10 "the UTF-16 rows" editor_rows_are $'ete\tl\'été à Noël' $'sig\tFrançois<R>Œuvre' || true
-    editor_activate || true
-    editor_type 114 fin && editor_type 115 'avant la fin' && editor_click 116
-    e2e_wait_for 10 "the row added" editor_counter_reads "3 sur un nombre maximum de 2000" || true
+    lists_open_editor || { fail "$name" "the editor did not show"; return; }
+    lists_show u $'ete\tl\'été à Noël' $'sig\tFrançois<R>Œuvre' || true
+    lists_add fin 'avant la fin' 3 || true
     e2e_probe post --class CalmirandeAbout --message 17 --wparam 0 --lparam 0 >/dev/null 2>&1   # WM_QUERYENDSESSION
     e2e_probe post --class CalmirandeAbout --message 22 --wparam 1 --lparam 0 >/dev/null 2>&1   # WM_ENDSESSION
     if ! e2e_wait_for 15 "the program to end" program_exited; then
@@ -231,19 +243,422 @@ lists_session_end_case() {
     pass "$name"
 }
 
-lists_cases() {
-    lists_write_files
-    SHELL_DIR=$LISTS_DIR
-    EDITOR_DIR=$LISTS_DIR
-    e2e_focus_notepad || true
-    if ! program_start "$LISTS_DIR"; then
-        fail lists-start "the program did not come up in $LISTS_DIR"
+# ------------------------------------------------ other programs and hostile files
+
+LIST_STORE_TOOL="$(dirname "$PROBE")/calmirande_e2e_list_store.exe"
+LISTS_HOLDER_PID=
+
+# lists_tool DIR ARGS...: the list store tool with DIR as its current directory.
+lists_tool() {
+    local dir=$1
+    shift
+    (cd "$dir" && exec "$WINE" "$LIST_STORE_TOOL" "$@")
+}
+
+# lists_box_says TITLE TEXT: the box says TEXT, and OK (or Yes) answers it.
+lists_box_says() {
+    local ok=ok
+    [[ $1 == Avertissement ]] && ok=yes
+    if ! editor_box "$1" "$2"; then
+        e2e_log "the box \"$1\" says: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
+        editor_answer "$1" "$ok" >/dev/null 2>&1 || true
+        return 1
+    fi
+    editor_answer "$1" "$ok"
+}
+
+# lists_message KIND FILE: the program's message for FILE (KIND: edit, active, save).
+lists_message() {
+    local busy='Ce fichier est sans doute ouvert par un autre programme, dans ce cas fermer le !'
+    case $1 in
+        edit) printf '%s' "Impossible d'ouvrir le fichier: $2"$'\r'"$busy"$'\r'"ou bien ce fichier n'existe plus, dans ce cas vous avez perdu vos données; relancer l'application !" ;;
+        active) printf '%s' "Impossible de charger les abréviations du fichier: $2"$'\r'"$busy"$'\r'"ou bien ce fichier n'existe plus, dans ce cas vous avez perdu vos données; relancer le programme !" ;;
+        save) printf '%s' "Impossible d'enregistrer les modifications dans le fichier: $2"$'\r'"$busy"$'\r'"ou bien il n'y a pas l'espace nécessaire pour créer ce fichier, libérer de l'espace !"$'\r\r'"Souhaitez vous quand même continuer sans enregistrer !"$'\r'"Vos Abréviations seront copiées dans le fichier: Listes\\Sauvegardes\\$2.non-enregistré" ;;
+    esac
+}
+
+# lists_select_boxed LETTER TITLE TEXT: the list chosen in the selector by
+# its letter, and the box that comes of it (TEXT) answered. No Return is
+# pressed: it would answer the box.
+lists_select_boxed() {
+    editor_activate
+    editor_mouse 106 || return 1
+    sleep 0.3
+    xdotool type --delay 60 "$1"
+    lists_box_says "$2" "$3" || return 1
+    # The box took the focus from the open list, which closed; if not, Return closes it.
+    if e2e_window_shown ComboLBox; then xdotool key Return; fi
+    return 0
+}
+
+# lists_select_refused LETTER FILE: the box saying FILE could not be opened.
+lists_select_refused() { lists_select_boxed "$1" Info "$(lists_message edit "$2")"; }
+
+# lists_type_row KEY TEXT: both fields typed into and "Ajouter" pressed.
+lists_type_row() {
+    editor_activate || true
+    editor_type 114 "$1" && editor_type 115 "$2" && editor_click 116
+}
+
+# lists_add KEY TEXT COUNT: a row added with "Ajouter", the counter at COUNT.
+lists_add() {
+    lists_type_row "$1" "$2"
+    e2e_wait_for 10 "the row $1 added" editor_counter_reads "$3 sur un nombre maximum de 2000"
+}
+
+# lists_delete_first_row COUNT: the first row clicked and "Supprimer" pressed,
+# the counter at COUNT.
+lists_delete_first_row() {
+    editor_activate || true
+    editor_mouse 109 0 && editor_click 120
+    e2e_wait_for 10 "a row deleted" editor_counter_reads "$1 sur un nombre maximum de 2000"
+}
+
+# lists_menu_index NAME: the place of Listes/NAME in the catalogue, as the
+# program orders it (its tray item is 10 + that place).
+lists_menu_index() {
+    local index
+    index=$(lists_tool "$LISTS_DIR" catalogue | tr -d '\r' | grep -nxF -- "$1" | cut -d: -f1) || return 1
+    echo $((index - 1))
+}
+
+# lists_choose_from_tray NAME: the list chosen in the tray menu, which loads it.
+lists_choose_from_tray() {
+    local index
+    index=$(lists_menu_index "$1") || return 1
+    shell_command $((10 + index))
+    editor_idle
+}
+
+# lists_hold NAME [--lock]: another program holds Listes/NAME until lists_release.
+lists_hold() {
+    local name=$1
+    shift
+    rm -f "$LISTS_DIR/holder.ready" "$LISTS_DIR/holder.release"
+    (cd "$LISTS_DIR" && exec "$WINE" "$LIST_STORE_TOOL" hold "Listes\\$name" "$@" --ready holder.ready \
+        --release holder.release) >"$E2E_TMP/holder.log" 2>&1 &
+    LISTS_HOLDER_PID=$!
+    e2e_wait_for 10 "the holder of $name" test -e "$LISTS_DIR/holder.ready"
+}
+
+lists_release() {
+    [[ -n $LISTS_HOLDER_PID ]] || return 0
+    touch "$LISTS_DIR/holder.release"
+    wait "$LISTS_HOLDER_PID" 2>/dev/null || true
+    LISTS_HOLDER_PID=
+}
+
+lists_write_hostile_files() {
+    rm -rf "$LISTS_DIR"
+    local l="$LISTS_DIR/Listes"
+    mkdir -p "$l" "$LISTS_DIR/originals"
+    printf '\xEF\xBB\xBFnm\tNormale\r\n' >"$l/normal.dat"
+    printf '\xEF\xBB\xBFgd\tGardée\r\n' >"$l/garde.dat"
+    printf '\xEF\xBB\xBFvr\tVerrouillée\r\n' >"$l/verrou.dat"
+    lists_utf16 LE $'u1\tUnicode été\r\n' >"$l/utf16.dat"
+    printf 's1\tSans marque été\r\n' | iconv -f UTF-8 -t UTF-16LE >"$l/sansmarque.dat"
+    printf 'z1\tZéro un\0z2\tZéro deux\0\0z3\tfin\r\n' >"$l/zero.dat"
+    { printf 'l1\t'; head -c 1048576 /dev/zero | tr '\0' x; printf '\r\nl2\tcourte\r\n'; } >"$l/ligne.dat"
+    awk 'BEGIN { for (i = 0; i < 10000; i++) printf "d%05d\tt%d\r\n", i, i }' >"$l/dix.dat"
+    { printf '\xEF\xBB\xBF'; head -c 52428800 < <(yes $'ee\tune ligne parmi des millions'); } >"$l/enorme.dat"
+    mkdir -p "$l/X.dat"
+    printf 'un fichier dans un dossier\n' >"$l/X.dat/dedans.txt"
+    local name
+    for name in normal garde verrou utf16 sansmarque zero ligne dix; do cp "$l/$name.dat" "$LISTS_DIR/originals/"; done
+    cksum <"$l/enorme.dat" >"$LISTS_DIR/originals/enorme.cksum"
+    printf '\xEF\xBB\xBFnormal.dat\r\n1' >"$LISTS_DIR/Preferences.txt"
+}
+
+# A list another program holds (no sharing, or every byte locked): the
+# load-failure message; a row added; "Quitter" asks whether to go on without
+# saving, and Yes leaves, the rows set aside; the held file unchanged; once
+# it is let go, chosen in the tray menu it expands again, so the expansion
+# came back. Wine lets another process read through a byte-range lock
+# (Windows refuses the ReadFile): there the list's row is shown, the save
+# is refused all the same (the file is open without delete sharing), and
+# both rows are set aside.
+lists_held_case() {
+    local name=$1 file=$2 letter=$3 key=$4 text=$5 refused=1
+    shift 5
+    if ! lists_hold "$file" "$@"; then
+        fail "$name" "the holder did not hold $file: $(cat "$E2E_TMP/holder.log")"
+        lists_release
         return
     fi
+    local aside=($'ga\tajout pendant la garde')
+    if [[ "$(lists_tool "$LISTS_DIR" read "$file" | tr -d '\r')" == read ]]; then
+        refused=
+        aside+=("$key"$'\t'"$text")
+        e2e_log "$name: this Wine reads $file through the other program's lock; Windows refuses the read"
+    fi
+    lists_open_editor || { fail "$name" "the editor did not show"; lists_release; return; }
+    if [[ -n $refused ]] && ! lists_select_refused "$letter" "$file"; then
+        fail "$name" "no load-failure message for the held $file"
+        lists_release
+        return
+    fi
+    if [[ -z $refused ]] && ! lists_show "$letter" "$key"$'\t'"$text"; then
+        fail "$name" "the locked $file read through its lock does not show its row"
+        lists_release
+        return
+    fi
+    if ! lists_add ga 'ajout pendant la garde' "${#aside[@]}" || ! editor_rows_are "${aside[@]}"; then
+        fail "$name" "the row was not added to the held list's listing: $(cat "$E2E_TMP/rows.txt")"
+        lists_release
+        return
+    fi
+    editor_click 117
+    if ! lists_box_says Avertissement "$(lists_message save "$file")"; then
+        fail "$name" "Quitter did not ask whether to go on without saving"
+        lists_release
+        return
+    fi
+    if [[ -n $refused ]] && ! lists_box_says Info "$(lists_message active "$file")"; then
+        fail "$name" "Yes did not go on to the active list's load failure"
+        lists_release
+        return
+    fi
+    if ! e2e_wait_for 10 "the editor to hide" editor_hidden; then
+        fail "$name" "Yes did not leave the editor"
+        lists_release
+        return
+    fi
+    if ! lists_unchanged "$file"; then
+        lists_release
+        fail "$name" "the held $file changed"
+        return
+    fi
+    lists_release
+    if ! lists_unchanged "$file" ||
+        ! cmp -s <(printf '\xEF\xBB\xBF'; printf '%s\r\n' "${aside[@]}") "$LISTS_DIR/Listes/Sauvegardes/$file.non-enregistré"; then
+        cp -r "$LISTS_DIR/Listes" "$ARTIFACTS/$name.Listes" 2>/dev/null || true
+        fail "$name" "$file changed, or the rows are not in Sauvegardes\\$file.non-enregistré"
+        return
+    fi
+    if ! lists_choose_from_tray "$file" || ! shell_expands "$name" "$text " "$key "; then
+        fail "$name" "once let go, $file chosen in the tray menu does not expand: the expansion did not come back"
+        return
+    fi
+    pass "$name"
+}
+
+# Hostile files, one after the other in one editor session: each chosen in
+# the selector, edited, and saved by the switch to the next one; each list
+# afterwards holds what it held and the new row, its original byte for byte
+# in Sauvegardes, or, when it could not be read, is left as it was with the
+# rows set aside.
+lists_hostile_cases() {
+    local backups="$LISTS_DIR/Listes/Sauvegardes"
+    lists_open_editor || { fail lists-hostile "the editor did not show"; return; }
+
+    local name=lists-hostile-utf16-mark
+    if ! lists_show u $'u1\tUnicode été' || ! lists_add uu 'ajout un' 2; then
+        fail "$name" "the UTF-16 list with its mark is not shown or not edited: $(cat "$E2E_TMP/rows.txt")"
+    elif ! lists_show s $'s1\tSans marque été'; then
+        fail "$name" "the switch to the UTF-16 list without mark failed: $(cat "$E2E_TMP/rows.txt")"
+    elif ! editor_file_is utf16.dat $'u1\tUnicode été' $'uu\tajout un' || ! cmp -s "$backups/utf16.dat.1" "$LISTS_DIR/originals/utf16.dat"; then
+        fail "$name" "utf16.dat does not hold its row and the new one, or its original is not kept"
+    else
+        pass "$name"
+    fi
+
+    name=lists-hostile-utf16-no-mark
+    if ! lists_add ss 'ajout deux' 2 || ! lists_show z $'z1\tZéro un' $'z2\tZéro deux' $'z3\tfin'; then
+        fail "$name" "the edit, or the switch to the list with NUL bytes, failed: $(cat "$E2E_TMP/rows.txt")"
+    elif ! editor_file_is sansmarque.dat $'s1\tSans marque été' $'ss\tajout deux' ||
+        ! cmp -s "$backups/sansmarque.dat.1" "$LISTS_DIR/originals/sansmarque.dat"; then
+        fail "$name" "sansmarque.dat does not hold its row and the new one, or its original is not kept"
+    else
+        pass "$name"
+    fi
+
+    # NUL ends a line: three records and an empty line.
+    name=lists-hostile-nul
+    if ! lists_add zz 'ajout trois' 4 || ! editor_select l ||
+        ! e2e_wait_for 20 "the long line's list" editor_counter_reads '2 sur un nombre maximum de 2000'; then
+        fail "$name" "the edit, or the switch to the list with a 1 MiB line, failed"
+    elif ! editor_file_is zero.dat $'z1\tZéro un' $'z2\tZéro deux' $'z3\tfin' $'zz\tajout trois' ||
+        ! cmp -s "$backups/zero.dat.1" "$LISTS_DIR/originals/zero.dat"; then
+        fail "$name" "zero.dat does not hold its three rows and the new one, or its original is not kept"
+    else
+        pass "$name"
+    fi
+
+    name=lists-hostile-long-line
+    if ! lists_add ll 'ajout quatre' 3 || ! editor_select d ||
+        ! e2e_wait_for 20 "the 10,000-row list" editor_counter_reads '2000 sur un nombre maximum de 2000'; then
+        fail "$name" "the edit, or the switch to the 10,000-row list, failed"
+    elif ! cmp -s <(head -n 1 "$LISTS_DIR/originals/ligne.dat" | sed '1s/^/\xEF\xBB\xBF/'; printf 'l2\tcourte\r\nll\tajout quatre\r\n') \
+        "$LISTS_DIR/Listes/ligne.dat"; then
+        fail "$name" "ligne.dat does not hold its 1 MiB line, its other row and the new one"
+    else
+        pass "$name"
+    fi
+
+    # The 2001st row is refused; once one has gone the new one is taken,
+    # and the 8,000 rows the editor does not hold are written back.
+    name=lists-hostile-10000-rows
+    lists_type_row dz 'ajout cinq'
+    if ! lists_box_says Info "Le nombre maximum de création d'Abréviations est atteint pour cette Liste !"; then
+        fail "$name" "the 2001st row was not refused"
+    else
+        lists_delete_first_row 1999 || true
+        if ! lists_add dz 'ajout cinq' 2000 || ! lists_select_refused e enorme.dat; then
+            fail "$name" "the row was not added after a delete, or the switch to the 50 MiB list failed"
+        elif ! cmp -s <(printf '\xEF\xBB\xBF'; sed -n '2,2000p' "$LISTS_DIR/originals/dix.dat"; printf 'dz\tajout cinq\r\n'
+            sed -n '2001,$p' "$LISTS_DIR/originals/dix.dat") "$LISTS_DIR/Listes/dix.dat" ||
+            ! cmp -s "$backups/dix.dat.1" "$LISTS_DIR/originals/dix.dat"; then
+            fail "$name" "dix.dat lost rows: $(wc -l <"$LISTS_DIR/Listes/dix.dat") lines"
+        else
+            pass "$name"
+        fi
+    fi
+
+    # Beyond the bound on a list's size: refused as unreadable, never
+    # written; the switch asks, and Yes sets the rows aside.
+    name=lists-hostile-50mib
+    if ! lists_add ee 'ajout six' 1; then
+        fail "$name" "the row was not added to the 50 MiB list's listing"
+    else
+        if ! lists_select_boxed n Avertissement "$(lists_message save enorme.dat)" ||
+            ! e2e_wait_for 20 "the normal list" editor_rows_are $'nm\tNormale'; then
+            fail "$name" "the switch did not ask whether to go on without saving, or Yes did not switch"
+        elif [[ "$(cksum <"$LISTS_DIR/Listes/enorme.dat")" != "$(cat "$LISTS_DIR/originals/enorme.cksum")" ]] ||
+            ! cmp -s <(printf '\xEF\xBB\xBFee\tajout six\r\n') "$backups/enorme.dat.non-enregistré"; then
+            fail "$name" "enorme.dat changed, or the row is not set aside"
+        else
+            pass "$name"
+        fi
+    fi
+
+    # A folder named like a list is no list: not offered, not created over,
+    # left as it is.
+    name=lists-hostile-folder
+    editor_select x
+    sleep 0.5
+    if ! editor_rows_are $'nm\tNormale' || lists_tool "$LISTS_DIR" catalogue | tr -d '\r' | grep -qxF X.dat; then
+        fail "$name" "the folder X.dat was offered as a list"
+    else
+        editor_click 107
+        e2e_wait_for 10 "the Nouvelle Liste dialog" e2e_window_shown "$NEW_LIST_CLASS" || true
+        editor_activate "$NEW_LIST_CLASS" '^Nouvelle Liste$' || true
+        editor_mouse 100 "" "$NEW_LIST_CLASS" && xdotool type --delay 40 X && xdotool key Return
+        if ! lists_box_says Erreur 'Ce nom est déjà créé !'; then
+            fail "$name" "a list named X was not refused beside the folder X.dat"
+        else
+            e2e_probe close-window --class "$NEW_LIST_CLASS" >/dev/null 2>&1 || true
+            e2e_wait_for 10 "the dialog to close" shell_box_gone_class "$NEW_LIST_CLASS" || true
+            if [[ ! -d "$LISTS_DIR/Listes/X.dat" ]] || [[ "$(ls -A "$LISTS_DIR/Listes/X.dat")" != dedans.txt ]] ||
+                ! cmp -s <(printf 'un fichier dans un dossier\n') "$LISTS_DIR/Listes/X.dat/dedans.txt"; then
+                fail "$name" "the folder X.dat or its file changed"
+            else
+                pass "$name"
+            fi
+        fi
+    fi
+
+    # The program still runs: the editor leaves, and the normal list expands.
+    name=lists-hostile-still-running
+    if ! lists_leave || ! shell_expands "$name" 'Normale ' 'nm '; then
+        fail "$name" "after the hostile files the editor did not leave or the normal list does not expand"
+    else
+        pass "$name"
+    fi
+}
+
+# Saves through the program's own list store, cut by kill -9 at random
+# moments a few to 100 ms after saving began, over and over: the list is
+# always the one list or the other, never a mix; when a kill fell in the
+# replace's last step the list is missing and its temporary file holds the
+# new list whole, which the program's load at start puts back.
+lists_kill_case() {
+    local name=lists-kill-during-save dir="$E2E_TMP/kill" kills=${LISTS_KILLS:-200}
+    rm -rf "$dir"
+    mkdir -p "$dir/Listes"
+    if ! lists_tool "$dir" contents A.bytes B.bytes >/dev/null 2>&1; then
+        fail "$name" "the tool could not write the two lists"
+        return
+    fi
+    cp "$dir/A.bytes" "$dir/Listes/kill.dat"
+    local log="$ARTIFACTS/$name.txt" expected=A i pid delay deadline state verdict which
+    local -A count=()
+    local t0=$EPOCHREALTIME
+    : >"$log"
+    for ((i = 1; i <= kills; i++)); do
+        rm -f "$dir/started" "$dir/verdict"
+        (cd "$dir" && exec "$WINE" "$LIST_STORE_TOOL" save-loop kill.dat --started started --verdict verdict) \
+            >/dev/null 2>&1 &
+        pid=$!
+        deadline=$((SECONDS + 20))
+        while [[ ! -e "$dir/started" ]] && kill -0 "$pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.005; done
+        if [[ ! -e "$dir/started" ]]; then
+            kill -9 "$pid" 2>/dev/null || true
+            wait "$pid" 2>/dev/null || true
+            fail "$name" "kill $i: the saver did not start saving"
+            return
+        fi
+        delay=$((3 + RANDOM % 98))
+        sleep "$(printf '0.%03d' "$delay")"
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        # What the load at this start found: the list the previous kill left.
+        verdict=$(tr -d '\r\n' <"$dir/verdict")
+        if [[ $verdict != "$expected" ]]; then
+            fail "$name" "kill $((i - 1)) left $expected, and the load at the next start found: $verdict"
+            return
+        fi
+        if cmp -s "$dir/Listes/kill.dat" "$dir/A.bytes"; then
+            state=A
+        elif cmp -s "$dir/Listes/kill.dat" "$dir/B.bytes"; then
+            state=B
+        elif [[ ! -e "$dir/Listes/kill.dat" ]]; then
+            state=missing
+            for which in A B; do cmp -s "$dir/Listes/kill.dat.tmp" "$dir/$which.bytes" && state="missing, $which in kill.dat.tmp"; done
+            if [[ $state == missing ]]; then
+                ls -la "$dir/Listes" >>"$log"
+                fail "$name" "kill $i after ${delay} ms: the list is missing and no temporary file holds a whole list"
+                return
+            fi
+        else
+            cp "$dir/Listes/kill.dat" "$ARTIFACTS/$name.mixed"
+            fail "$name" "kill $i after ${delay} ms: the list is neither list ($(wc -c <"$dir/Listes/kill.dat") bytes)"
+            return
+        fi
+        expected=${state: -1}
+        [[ $state == missing* ]] && expected=${state:9:1}
+        printf '%d %d ms %s\n' "$i" "$delay" "$state" >>"$log"
+        count[${state%%,*}]=$((${count[${state%%,*}]:-0} + 1))
+    done
+    verdict=$(lists_tool "$dir" check kill.dat | tr -d '\r')
+    if [[ $verdict != "$expected" ]] || ! cmp -s "$dir/Listes/kill.dat" "$dir/$expected.bytes"; then
+        fail "$name" "after the last kill the list is $expected, and the program's load found: $verdict"
+        return
+    fi
+    local seconds
+    seconds=$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a }')
+    e2e_log "$name: $kills kills in ${seconds}s: A ${count[A]:-0}, B ${count[B]:-0}, missing with the new list in its temporary file ${count[missing]:-0}"
+    pass "$name"
+}
+
+lists_other_programs_cases() {
+    lists_kill_case
+    LISTS_DIR="$E2E_TMP/lists-hostile"
+    lists_write_hostile_files
+    lists_start "$LISTS_DIR" || return
+    lists_held_case lists-held garde.dat g gd 'Gardée'
+    lists_held_case lists-locked verrou.dat v vr 'Verrouillée' --lock
+    lists_hostile_cases
+    program_stop >/dev/null 2>&1 || fail lists-hostile-quit "the program did not end on Quitter after the hostile files"
+}
+
+lists_cases() {
+    lists_write_files
+    lists_start "$LISTS_DIR" || return
     lists_foreign_case
     lists_hand_written_case
     lists_backups_case
     lists_read_only_case
     lists_session_end_case
     program_stop >/dev/null 2>&1 || true
+    lists_other_programs_cases
 }
