@@ -113,6 +113,9 @@
 //       SetForegroundWindow on that window (Wine lets any process do so).
 //   count --class C
 //       Prints how many top-level windows of class C exist.
+//   key-state --vk N
+//       Prints "async D" (GetAsyncKeyState: 1 when the system sees virtual
+//       key N down) for the e2e's checks of what the program let by.
 //   inject --vk N [--edge press|down|up] [--after-space 1 --ready FILE]
 //          [--timeout-ms T]
 //       Another program's key (SendInput, no signature of the tray
@@ -1283,6 +1286,13 @@ int runShow(const Options& options) {
     return ExitOk;
 }
 
+int runKeyState(const Options& options) {
+    const unsigned vk = options.number(L"vk", 0);
+    if (vk == 0 || vk > 0xFE) return ExitUsage;
+    std::printf("async %d\n", (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) ? 1 : 0);
+    return ExitOk;
+}
+
 int runInject(const Options& options) {
     const unsigned vk = options.number(L"vk", 0);
     const std::wstring edge = options.get(L"edge").value_or(L"press");
@@ -1438,6 +1448,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"activate") rc = runActivate(options);
         else if (command == L"count") rc = runCount(options);
         else if (command == L"inject") rc = runInject(options);
+        else if (command == L"key-state") rc = runKeyState(options);
         else if (command == L"message-box") rc = runMessageBox(options);
         else if (command == L"memory") rc = runMemory(options);
         else if (command == L"scroll") rc = runScroll(options);

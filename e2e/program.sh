@@ -410,8 +410,8 @@ program_timings() {
                 printf "  hook against a bare hook (%d key presses, p50 %.1f us, p99 %.1f us): p50 %.2fx, p99 %.2fx\n",
                     bare_samples, bare_p50, bare_p99, p50 / bare_p50, p99 / bare_p99
             if (deliveries == 0) { print "  delivery: none recorded"; exit }
-            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d\n",
-                deliveries, result[0], result[1], result[2], result[3], result[4], result[5]
+            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d, focus lost during a long text %d\n",
+                deliveries, result[0], result[1], result[2], result[3], result[4], result[5], result[6]
             if (n == 0) exit
             sort_and_print("ending key (hook call) to SendInput called", sending)
             sort_and_print("ending key (hook call) to SendInput returned", sent)
@@ -677,6 +677,9 @@ program_guard_session() {
     # The user types on while the delivery waits: "a" is held, then comes
     # after the text.
     program_case program-hold-typed-on    "$SLT_TEXT a"    'slt a'
+    # A Shift pressed while the delivery waits is held with the other keys:
+    # the system does not see it down before it is given back.
+    program_held_modifier_case
     # Capitals typed on with one Shift press each, and a word ended in its
     # turn, while the first delivery waits.
     program_case program-hold-typed-word  "$SLT_TEXT Bien $SLT_TEXT " 'slt Bien slt '
@@ -717,6 +720,22 @@ program_guard_session() {
         fail program-watchdog-reinstalled "the watchdog never reinstalled the hooks"
     else
         pass program-watchdog-reinstalled
+    fi
+}
+
+program_held_modifier_case() {
+    local name=program-hold-modifier state
+    target_clear || { fail "$name" "could not empty the notepad"; return; }
+    xdotool type --delay 40 'slt '
+    xdotool keydown Shift_L
+    state=$(e2e_probe key-state --vk 160 | tr -d '\r')
+    xdotool keyup Shift_L
+    sleep 1
+    echo "  $name: Shift pressed during the held delivery: $state"
+    if [[ $state != 'async 0' ]]; then
+        fail "$name" "the system saw the held Shift down ($state)"
+    else
+        pass "$name"
     fi
 }
 

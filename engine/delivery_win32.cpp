@@ -145,7 +145,9 @@ bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& c
 }
 
 std::size_t Win32InputSink::send(const std::vector<InputEvent>& events) {
-    sendingAt_ = monotonicMicroseconds();
+    // A long block takes several calls: from the first one's start to the
+    // last one's return.
+    if (sendingAt_ == 0) sendingAt_ = monotonicMicroseconds();
     const std::size_t inserted = sendInputBlock(events);
     sentAt_ = monotonicMicroseconds();
     return inserted;

@@ -54,8 +54,8 @@ public:
     std::int64_t nowMicroseconds() override { return monotonicMicroseconds(); }
     void waitMicroseconds(std::int64_t microseconds) override;
 
-    // When send() called SendInput and when it returned, on the same clock;
-    // 0 before. Under Wine the call returns only once every low-level hook
+    // When send() first called SendInput and when it last returned, on the
+    // same clock; 0 before. Under Wine the call returns only once every low-level hook
     // (ours included) has seen each event, so the two differ by the block's
     // length; the block is whole in the stream from the call on.
     std::int64_t sendingAt() const { return sendingAt_; }

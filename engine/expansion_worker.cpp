@@ -1,5 +1,8 @@
 #include "engine/expansion_worker.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace calmirande {
 namespace {
 
@@ -18,6 +21,18 @@ private:
 void appendShift(std::vector<InputEvent>& out, const ModifierKeys& modifiers, bool keyUp) {
     if (modifiers.leftShift) out.push_back({InputKind::VirtualKey, static_cast<std::uint16_t>(VkLShift), keyUp});
     if (modifiers.rightShift) out.push_back({InputKind::VirtualKey, static_cast<std::uint16_t>(VkRShift), keyUp});
+}
+
+DeliveryResult sendBlock(const std::vector<InputEvent>& block, const WordEnd& end, InputSink& sink) {
+    std::vector<InputEvent> part;
+    for (std::size_t first = 0; first < block.size(); first += part.size()) {
+        if (first > 0 && !(sink.focus() == end.focus)) return DeliveryResult::FocusLost;
+        const std::size_t count = std::min(MaxEventsPerCall, block.size() - first);
+        part.assign(block.begin() + static_cast<std::ptrdiff_t>(first),
+                    block.begin() + static_cast<std::ptrdiff_t>(first + count));
+        if (sink.send(part) != part.size()) return DeliveryResult::Incomplete;
+    }
+    return DeliveryResult::Sent;
 }
 
 }  // namespace
@@ -50,10 +65,7 @@ DeliveryResult deliverPlan(const ExpansionPlan& plan, const WordEnd& end, InputS
         const ModifierKeys modifiers = sink.modifiers();
         const bool waitOver = sink.nowMicroseconds() - start >= ModifierReleaseTimeoutMicroseconds;
         switch (judgeDelivery(end, sink.focus(), sink.userKeyPresses(), modifiers, waitOver)) {
-            case DeliveryVerdict::Send: {
-                const std::vector<InputEvent> block = blockToSend(plan, modifiers);
-                return sink.send(block) == block.size() ? DeliveryResult::Sent : DeliveryResult::Incomplete;
-            }
+            case DeliveryVerdict::Send: return sendBlock(blockToSend(plan, modifiers), end, sink);
             case DeliveryVerdict::Wait: sink.waitMicroseconds(ModifierPollMicroseconds); break;
             case DeliveryVerdict::DropTypedOn: return DeliveryResult::TypedOn;
             case DeliveryVerdict::DropFocusChanged: return DeliveryResult::FocusChanged;

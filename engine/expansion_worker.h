@@ -73,7 +73,8 @@ public:
     virtual std::uint32_t userKeyPresses() = 0;
     virtual ModifierKeys modifiers() = 0;
     // Inserts the events into the input stream in one call, as one block no
-    // other input can enter; returns how many went in.
+    // other input can enter; returns how many went in. At most
+    // MaxEventsPerCall events.
     virtual std::size_t send(const std::vector<InputEvent>& events) = 0;
     // A monotonic clock, and a wait on it, in microseconds.
     virtual std::int64_t nowMicroseconds() = 0;
@@ -92,8 +93,16 @@ enum class DeliveryResult : std::uint8_t {
     TypedOn,       // the user pressed a key after the ending key, before the block
     FocusChanged,  // another window or control has the focus than where the word was typed
     NoFocus,       // no focus window at all
-    ModifiersHeld  // Ctrl, Alt or a Windows key stayed down past the bound
+    ModifiersHeld,  // Ctrl, Alt or a Windows key stayed down past the bound
+    FocusLost       // the focus moved while a long block went in: the rest was not sent
 };
+
+// A long block goes in this many events a call at most; between two calls
+// the delivery looks whether the focus is still where the word was typed,
+// so that the rest of a long text never goes to a window the user moved to.
+// The user's keys are held until the whole block is in, so they cannot come
+// in between.
+inline constexpr std::size_t MaxEventsPerCall = 512;
 
 // One look at the conditions; Wait means look again after a poll (only for
 // modifiers, while the bound lasts). Nothing is sent unless it says Send.
@@ -107,7 +116,7 @@ DeliveryVerdict judgeDelivery(const WordEnd& end, const FocusTarget& focusNow, s
 std::vector<InputEvent> blockToSend(const ExpansionPlan& plan, const ModifierKeys& modifiers);
 
 // Checks the guards (waiting for the modifiers within their bound) and sends
-// the block in one call, or nothing.
+// the block, a call for each MaxEventsPerCall events, or nothing.
 DeliveryResult deliverPlan(const ExpansionPlan& plan, const WordEnd& end, InputSink& sink);
 
 // The worker's whole job. `word` is the word as it was when the hook ended

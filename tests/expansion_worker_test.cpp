@@ -257,14 +257,59 @@ TEST(ExpansionWorker, FewerEventsInsertedIsReportedAndNotRetried) {
     EXPECT_TRUE(gate.captureAllowed());
 }
 
-TEST(ExpansionWorker, LongTextStaysOneBlock) {
+// A long text goes in a bounded number of events a call, in order, with the
+// focus looked at between two calls.
+TEST(ExpansionWorker, LongTextGoesInWholeInBoundedCalls) {
     ExpansionGate gate;
     FakeSink sink;
     const std::u16string text(20'000, u'x');
     const auto plan = expand(wordOf(u"long"), *tableOf(u"long", text), gate, sink);
     ASSERT_TRUE(plan);
-    ASSERT_EQ(sink.sent.size(), 1u);
-    EXPECT_EQ(sink.sent[0].size(), 2u * (5 + 20'000 + 1));
+    std::vector<InputEvent> joined;
+    for (const std::vector<InputEvent>& call : sink.sent) {
+        EXPECT_LE(call.size(), MaxEventsPerCall);
+        joined.insert(joined.end(), call.begin(), call.end());
+    }
+    EXPECT_EQ(sink.sent.size(), (plan->events.size() + MaxEventsPerCall - 1) / MaxEventsPerCall);
+    EXPECT_EQ(joined, plan->events);
+}
+
+// The user clicks into another window while a long text goes in: the rest
+// is not typed there. A text that fits one call never looks again.
+TEST(ExpansionWorker, FocusMovedDuringALongTextStopsTheRest) {
+    struct Case {
+        std::size_t textLength;
+        std::size_t callsBeforeTheMove;
+        DeliveryResult result;
+        std::size_t calls;
+    };
+    const std::vector<Case> cases = {
+        {5'000, 1, DeliveryResult::FocusLost, 1},
+        {5'000, 3, DeliveryResult::FocusLost, 3},
+        {100, 1, DeliveryResult::Sent, 1},
+    };
+    for (const Case& c : cases) {
+        ExpansionGate gate;
+        struct MovingSink final : InputSink {
+            FocusTarget focus() override { return sent >= movesAfter ? FocusTarget{0x900, 0x901} : kNotepad; }
+            std::uint32_t userKeyPresses() override { return 7; }
+            ModifierKeys modifiers() override { return {}; }
+            std::size_t send(const std::vector<InputEvent>& events) override {
+                ++sent;
+                return events.size();
+            }
+            std::int64_t nowMicroseconds() override { return 0; }
+            void waitMicroseconds(std::int64_t) override {}
+            std::size_t movesAfter = 0;
+            std::size_t sent = 0;
+        } sink;
+        sink.movesAfter = c.callsBeforeTheMove;
+        DeliveryResult result = DeliveryResult::Sent;
+        expand(wordOf(u"long"), *tableOf(u"long", std::u16string(c.textLength, u'x')), gate, sink, &result);
+        EXPECT_EQ(result, c.result) << c.textLength << " / " << c.callsBeforeTheMove;
+        EXPECT_EQ(sink.sent, c.calls) << c.textLength << " / " << c.callsBeforeTheMove;
+        EXPECT_TRUE(gate.captureAllowed());
+    }
 }
 
 TEST(ExpansionWorker, UnknownWordSendsNothingAndReopensCapture) {
