@@ -294,11 +294,16 @@ lists_select_boxed() {
 # lists_select_refused LETTER FILE: the box saying FILE could not be opened.
 lists_select_refused() { lists_select_boxed "$1" Info "$(lists_message edit "$2")"; }
 
-# lists_type_row KEY TEXT: both fields typed into and "Ajouter" pressed.
+# lists_type_row KEY TEXT: both fields typed into and, once they hold what
+# was typed, "Ajouter" pressed (a posted click overtakes typed keys still
+# waiting in the queue).
 lists_type_row() {
     editor_activate || true
-    editor_type 114 "$1" && editor_type 115 "$2" && editor_click 116
+    editor_type 114 "$1" && editor_type 115 "$2" &&
+        e2e_wait_for 10 "the typed fields" lists_fields_are "$1" "$2" && editor_click 116
 }
+
+lists_fields_are() { editor_field_is 114 "$1" && editor_field_is 115 "$2"; }
 
 # lists_add KEY TEXT COUNT: a row added with "Ajouter", the counter at COUNT.
 lists_add() {
