@@ -35,10 +35,14 @@ struct ControlLayout {
 constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
 constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD Group = Child | BS_GROUPBOX;
+// The lists counter's label stays on its one line: word-wrapped, its
+// trailing space sent "créées:" to a second line that the control is too
+// low to show, although the text itself fits its 125 pixels.
+constexpr DWORD Label = Child | SS_LEFTNOWORDWRAP;
 
 // In the order of their creation; TabOrder below gives the keyboard's.
 const ControlLayout Controls[] = {
-    {ec::ListsCounterLabel, WC_STATICW, messages::EditorListsCounterLabel, Child, 0, 25, 35, 125, 20, false},
+    {ec::ListsCounterLabel, WC_STATICW, messages::EditorListsCounterLabel, Label, 0, 25, 35, 125, 20, false},
     {ec::RecordsCounterLabel, WC_STATICW, messages::EditorRecordsCounterLabel, Child, 0, 10, 490, 205, 15, false},
     {ec::SortNotice, WC_STATICW, messages::EditorSortNotice, Child, 0, 10, 95, 475, 20, false},
     {ec::ListsCounter, WC_STATICW, u"", Child, 0, 150, 35, 325, 20, false},
