@@ -99,6 +99,14 @@ editor_fail() {
     EDITOR_FAILED=1
 }
 
+# editor_selector_is NAME: the list selector of the last editor tree stands
+# at its place and shows NAME. A closed drop-down list is as high as the
+# system makes it for its font (21 pixels with DejaVu Sans, 20 with the
+# Liberation fonts), whatever height it was created with.
+editor_selector_is() {
+    grep -qxE "1 ComboBox 106 1 25 60 140 (19|2[0-9]) $1" "$E2E_TMP/editor.tree"
+}
+
 # Opened from the tray: the controls at their places with their texts, the
 # active list's rows in file order, the records counter, the lists counter
 # still empty.
@@ -115,7 +123,7 @@ editor_open_case() {
     for line in \
         'title Edition des Abréviations' 'client 780 540' \
         '1 Static 100 1 25 35 125 20 Nombre de Listes créées: ' '1 Static 103 1 150 35 325 20 ' \
-        '1 Static 104 1 215 490 270 15 3 sur un nombre maximum de 2000' '1 ComboBox 106 1 25 60 140 21 exemple' \
+        '1 Static 104 1 215 490 270 15 3 sur un nombre maximum de 2000' \
         '1 Button 107 1 205 60 120 22 Créer une Liste' '1 SysListView32 109 1 10 115 475 370 ' \
         "1 Button 110 1 495 10 275 495 Création, Modification, Supression d'une Abréviation" \
         '1 Static 113 1 728 98 32 32 ' '1 Edit 114 1 505 60 160 25 ' '1 Edit 115 1 505 130 255 345 ' \
@@ -125,6 +133,10 @@ editor_open_case() {
             return
         fi
     done
+    if ! editor_selector_is exemple; then
+        editor_fail "$name" "the window lacks the selector at 25, 60, 140 wide, showing exemple"
+        return
+    fi
     if ! editor_rows_are $'bjr\tBonjour<R>Paul' $'cdt\tCordialement,<R>' $'amt\tAmicalement'; then
         editor_fail "$name" "the listing is not the active list in file order"
         return
@@ -381,7 +393,7 @@ editor_create_case() {
         return
     fi
     shell_tree "$EDITOR_CLASS" editor || true
-    if ! grep -qxF '1 ComboBox 106 1 25 60 140 21 Neuve' "$E2E_TMP/editor.tree" ||
+    if ! editor_selector_is Neuve ||
         ! grep -qxF '1 Static 103 1 150 35 325 20 3 sur un nombre maximum de 20' "$E2E_TMP/editor.tree" ||
         ! grep -qxF '1 Static 104 1 215 490 270 15 0 sur un nombre maximum de 2000' "$E2E_TMP/editor.tree" ||
         ! editor_rows_are; then
@@ -416,6 +428,135 @@ editor_delete_list_case() {
     if ! grep -qxF '1 Static 103 1 150 35 325 20 2 sur un nombre maximum de 20' "$E2E_TMP/editor.tree" ||
         ! grep -qxF '1 Static 104 1 215 490 270 15 ' "$E2E_TMP/editor.tree"; then
         editor_fail "$name" "the counters do not follow the deletion"
+        return
+    fi
+    pass "$name"
+}
+
+# "Valider" on an empty name: refused with the forbidden-characters message,
+# the dialog stays; no ".dat" is made, and "Annuler" changes nothing.
+editor_empty_name_case() {
+    local name=editor-empty-list-name before after
+    before=$(ls "$EDITOR_DIR/Listes" | tr '\n' ' ')
+    editor_click 107
+    if ! e2e_wait_for 10 "the Nouvelle Liste dialog" e2e_window_shown "$NEW_LIST_CLASS"; then
+        editor_fail "$name" "no Nouvelle Liste dialog"
+        return
+    fi
+    editor_activate "$NEW_LIST_CLASS" '^Nouvelle Liste$'
+    if ! editor_field_is 100 '' "$NEW_LIST_CLASS"; then
+        editor_fail "$name" "the dialog's field is not empty"
+        return
+    fi
+    # IDOK: "Valider", clicked as a user does.
+    editor_mouse 1 "" "$NEW_LIST_CLASS"
+    if ! editor_box Erreur 'Le nom de la Liste comporte des caractères interdits !'; then
+        editor_fail "$name" "an empty name was not refused with the forbidden-characters message ($(cat "$E2E_TMP/editor-box.txt" 2>/dev/null))"
+        e2e_probe click --class "$NEW_LIST_CLASS" --id 2 >/dev/null 2>&1 || true
+        return
+    fi
+    editor_answer Erreur ok
+    if ! e2e_window_shown "$NEW_LIST_CLASS"; then
+        editor_fail "$name" "the dialog closed after the refusal"
+        return
+    fi
+    if [[ -e "$EDITOR_DIR/Listes/.dat" ]]; then
+        editor_fail "$name" "the refused empty name made Listes/.dat"
+        return
+    fi
+    # IDCANCEL: "Annuler".
+    editor_mouse 2 "" "$NEW_LIST_CLASS"
+    if ! e2e_wait_for 10 "the dialog to close" shell_box_gone_class "$NEW_LIST_CLASS"; then
+        editor_fail "$name" "Annuler did not close the dialog"
+        return
+    fi
+    after=$(ls "$EDITOR_DIR/Listes" | tr '\n' ' ')
+    if [[ $after != "$before" || -e "$EDITOR_DIR/Listes/.dat" ]]; then
+        editor_fail "$name" "the lists folder changed: $before -> $after"
+        return
+    fi
+    pass "$name"
+}
+
+# editor_menu_height: the height in pixels of the tray menu, opened from the
+# icon and closed again (other processes cannot read Wine's menu items; one
+# item more or less changes its height by one item's).
+editor_menu_height() {
+    local top bottom
+    e2e_probe post --class CalmirandeAbout --message "$TRAY_CALLBACK" --lparam "$WM_RBUTTONDOWN" >/dev/null 2>&1 || return 1
+    e2e_wait_for 10 "the tray menu" e2e_window_shown '#32768' || return 1
+    sleep 0.3
+    read -r _ _ top _ bottom < <(e2e_probe window --class '#32768' | tr -d '\r' | grep '^rect ') || true
+    e2e_probe post --class CalmirandeAbout --message "$WM_KEYDOWN" --wparam "$VK_ESCAPE" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "the tray menu closed" shell_menu_closed || return 1
+    [[ -n ${bottom:-} ]] && echo $((bottom - top))
+}
+
+# editor_create_named NAME: "Créer une Liste" with NAME typed and validated.
+editor_create_named() {
+    editor_click 107
+    e2e_wait_for 10 "the Nouvelle Liste dialog" e2e_window_shown "$NEW_LIST_CLASS" || return 1
+    editor_activate "$NEW_LIST_CLASS" '^Nouvelle Liste$'
+    editor_mouse 100 "" "$NEW_LIST_CLASS" && xdotool type --delay 40 "$1" && xdotool key Return
+    e2e_wait_for 10 "$1.dat" test -f "$EDITOR_DIR/Listes/$1.dat" &&
+        e2e_wait_for 10 "the dialog to close" shell_box_gone_class "$NEW_LIST_CLASS"
+}
+
+# No message box of that title comes within a second.
+editor_no_box() {
+    local round
+    for round in 1 2 3 4 5; do
+        shell_box_gone "$1" || return 1
+        sleep 0.2
+    done
+}
+
+# A list created and then deleted in the editor: the tray menu gains its item
+# at once and loses it at once (its height), and the deleted list's old item
+# does nothing; every list item that remains makes an existing file the
+# active list, without a message.
+editor_deleted_list_menu_case() {
+    local name=editor-deleted-list-leaves-menu two three after id list
+    two=$(editor_menu_height) || { editor_fail "$name" "the tray menu did not open"; return; }
+    if ! editor_create_named Passage; then
+        editor_fail "$name" "Passage was not created"
+        return
+    fi
+    three=$(editor_menu_height) || { editor_fail "$name" "the tray menu did not open after the creation"; return; }
+    editor_click 108
+    if ! editor_box Avertissement $'Êtes-vous sûr de vouloir supprimer cette Liste ?: Passage\rTous les enregistrements de cette Liste seront supprimés !' ||
+        ! editor_answer Avertissement yes || ! e2e_wait_for 10 "Passage.dat to go" test ! -e "$EDITOR_DIR/Listes/Passage.dat"; then
+        editor_fail "$name" "Passage could not be deleted"
+        return
+    fi
+    after=$(editor_menu_height) || { editor_fail "$name" "the tray menu did not open after the deletion"; return; }
+    e2e_log "$name: tray menu ${two} px with two lists, ${three} px with three, ${after} px after the deletion"
+    if ((three <= two)) || ((after != two)); then
+        editor_fail "$name" "the menu did not follow at once: ${two} px, ${three} px with Passage, ${after} px after its deletion"
+        return
+    fi
+    # Passage's item was 12, after exemple and autre.
+    cp "$EDITOR_DIR/Preferences.txt" "$E2E_TMP/prefs.kept"
+    shell_command 12
+    if ! editor_no_box Info || ! cmp -s "$E2E_TMP/prefs.kept" "$EDITOR_DIR/Preferences.txt" ||
+        [[ -e "$EDITOR_DIR/Listes/Passage.dat" ]]; then
+        shell_answer Info >/dev/null 2>&1 || true
+        editor_fail "$name" "the deleted list's item still acted (preferences: $(shell_prefs_list))"
+        return
+    fi
+    for id in 11 10; do
+        shell_choose_list "$id" || { editor_fail "$name" "item $id did not choose a list"; return; }
+        list=$(shell_prefs_list)
+        if [[ ! -f "$EDITOR_DIR/Listes/$list" ]] || ! editor_no_box Info; then
+            shell_answer Info >/dev/null 2>&1 || true
+            editor_fail "$name" "item $id made \"$list\" the active list, which is no file of the folder"
+            return
+        fi
+    done
+    # exemple active again, as the next cases need.
+    [[ $(shell_prefs_list) == exemple.dat ]] || shell_choose_list 11 || true
+    if [[ $(shell_prefs_list) != exemple.dat ]]; then
+        editor_fail "$name" "neither item 10 nor 11 is exemple"
         return
     fi
     pass "$name"
@@ -546,6 +687,8 @@ editor_cases() {
     editor_switch_case
     editor_create_case
     editor_delete_list_case
+    editor_empty_name_case
+    editor_deleted_list_menu_case
     editor_leave_case
     editor_leave_question_case
     editor_quit_saves_case
