@@ -139,6 +139,7 @@ demo_shot() {
         { echo "No $1 window for $2" >&2; return 1; }
     import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$SHOTS/$2"
 }
+demo_gone() { ! e2e_window_shown "$1"; }
 demo_click_at() {
     local x y
     read -r x y < <(e2e_probe point --class "$1" --id "$2" ${3:+--row "$3"} | tr -d '\r') || return 1
@@ -150,7 +151,7 @@ demo_tray_menu() {
     e2e_probe post --class CalmirandeAbout --message 32770 --lparam 516 >/dev/null
     e2e_wait_for 10 "the tray menu" e2e_window_shown '#32768' && demo_shot '#32768' tray-menu.png
     e2e_probe post --class CalmirandeAbout --message 256 --wparam 27 >/dev/null
-    e2e_wait_for 10 "the tray menu closed" bash -c "! '$WINE' '$PROBE' window --class '#32768' >/dev/null 2>&1"
+    e2e_wait_for 10 "the tray menu closed" demo_gone '#32768'
 }
 demo_windows() {
     echo "Screenshots of the program's windows..."
@@ -166,17 +167,17 @@ demo_windows() {
     demo_click_at CalmirandeEditor 113
     e2e_wait_for 10 "Editeur" e2e_window_shown CalmirandeTextEditor && demo_shot CalmirandeTextEditor text-editor.png
     e2e_probe close-window --class CalmirandeTextEditor >/dev/null 2>&1 || true
-    e2e_wait_for 10 "Editeur closed" bash -c "! '$WINE' '$PROBE' window --class CalmirandeTextEditor >/dev/null 2>&1"
+    e2e_wait_for 10 "Editeur closed" demo_gone 'CalmirandeTextEditor'
     # "Créer une Liste", a name typed, then "Annuler".
     e2e_probe click --class CalmirandeEditor --id 107 >/dev/null
     if e2e_wait_for 10 "Nouvelle Liste" e2e_window_shown CalmirandeNewList; then
         demo_click_at CalmirandeNewList 100 && xdotool type --delay 40 Travail
         demo_shot CalmirandeNewList new-list.png
         e2e_probe click --class CalmirandeNewList --id 2 >/dev/null
-        e2e_wait_for 10 "Nouvelle Liste closed" bash -c "! '$WINE' '$PROBE' window --class CalmirandeNewList >/dev/null 2>&1"
+        e2e_wait_for 10 "Nouvelle Liste closed" demo_gone 'CalmirandeNewList'
     fi
     e2e_probe click --class CalmirandeEditor --id 117 >/dev/null
-    e2e_wait_for 10 "the editor hidden" bash -c "! '$WINE' '$PROBE' window --class CalmirandeEditor >/dev/null 2>&1"
+    e2e_wait_for 10 "the editor hidden" demo_gone 'CalmirandeEditor'
     # "A propos de ...", both tabs.
     e2e_probe command --class CalmirandeAbout --id 2 >/dev/null
     e2e_wait_for 10 "the About window" e2e_window_shown CalmirandeAbout || return 1
