@@ -859,9 +859,9 @@ program_cases() {
     program_write_files "$PROGRAM_DIR" 1
     cp "$PROGRAM_DIR/Listes/$PROGRAM_LIST" "$ARTIFACTS/program-$PROGRAM_LIST"
     PROGRAM_TARGET=notepad
-    program_session typing && program_typing_session
-    program_session load && program_load_session
-    program_session guards && program_guard_session
+    if program_session typing; then program_typing_session; fi
+    if program_session load; then program_load_session; fi
+    if program_session guards; then program_guard_session; fi
     if program_session aid-off; then
         # The writing aid turned off in the preferences.
         program_write_files "$PROGRAM_DIR" 0
@@ -873,7 +873,7 @@ program_cases() {
             program_end_case program-aid-off-timings calmirande-timings-aid-off.txt
         fi
     fi
-    program_session fr && program_fr_cases
+    if program_session fr; then program_fr_cases; fi
 }
 
 # The typing cases, the sentences, the figures and the writing aid in
