@@ -464,7 +464,8 @@ editor_empty_name_case() {
         editor_fail "$name" "the refused empty name made Listes/.dat"
         return
     fi
-    # IDCANCEL: "Annuler".
+    # IDCANCEL: "Annuler", once the dialog is active again after the box.
+    editor_activate "$NEW_LIST_CLASS" '^Nouvelle Liste$'
     editor_mouse 2 "" "$NEW_LIST_CLASS"
     if ! e2e_wait_for 10 "the dialog to close" shell_box_gone_class "$NEW_LIST_CLASS"; then
         editor_fail "$name" "Annuler did not close the dialog"
