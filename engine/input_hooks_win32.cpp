@@ -157,15 +157,14 @@ void InputHooks::takeReports() {
         hold_.expansionEnded();
     }
     const std::int32_t inserted = counters_.replayInserted.exchange(-1, std::memory_order_acq_rel);
-    if (inserted >= 0) hold_.batchSent(static_cast<std::size_t>(inserted), replaySize_, ::GetTickCount());
+    if (inserted >= 0) hold_.batchSent(static_cast<std::size_t>(inserted), ::GetTickCount());
 }
 
 void InputHooks::startDueBatch() {
     if (!hold_.batchDue()) return;
     std::vector<HeldKey> batch = hold_.takeBatch();
-    replaySize_ = batch.size();
     // A batch that cannot be sent is one that never comes back.
-    if (!startReplay(std::move(batch), gate_, counters_)) hold_.batchSent(0, replaySize_, ::GetTickCount());
+    if (!startReplay(std::move(batch), gate_, counters_)) hold_.batchSent(0, ::GetTickCount());
 }
 
 void InputHooks::runFollowUp() {

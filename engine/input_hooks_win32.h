@@ -92,7 +92,6 @@ private:
     WordCapture capture_;
     HookFollowUp followUp_;
     KeyHold hold_;
-    std::size_t replaySize_ = 0;  // the batch of held keys under way
     HookCounters counters_;  // shared with the workers and the replays
     DWORD lastHookCall_ = 0;  // GetTickCount at the last call of either hook
     HINSTANCE module_ = nullptr;

@@ -35,13 +35,13 @@ std::vector<HeldKey> KeyHold::takeBatch() {
         batch.push_back(pop());
         if (endsWord(batch.back())) break;
     }
-    unseen_ = batch.size();
+    batchSize_ = unseen_ = batch.size();
     batchReported_ = false;
     return batch;
 }
 
-void KeyHold::batchSent(std::size_t inserted, std::size_t size, std::uint32_t nowTick) {
-    const std::size_t missing = inserted < size ? size - inserted : 0;
+void KeyHold::batchSent(std::size_t inserted, std::uint32_t nowTick) {
+    const std::size_t missing = inserted < batchSize_ ? batchSize_ - inserted : 0;
     unseen_ = unseen_ > missing ? unseen_ - missing : 0;
     batchReported_ = true;
     batchSentTick_ = nowTick;

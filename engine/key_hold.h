@@ -57,9 +57,9 @@ public:
     // including the first that ends a word, so that the expansion that key
     // may begin goes in before the keys typed after it.
     std::vector<HeldKey> takeBatch();
-    // Loop: the sender put `inserted` of the batch's `size` keys into the
-    // input stream; the others will never come back.
-    void batchSent(std::size_t inserted, std::size_t size, std::uint32_t nowTick);
+    // Loop: the sender put `inserted` of the batch's keys into the input
+    // stream; the others will never come back.
+    void batchSent(std::size_t inserted, std::uint32_t nowTick);
     // Hook: a key of the batch came back.
     void replayedKeySeen();
     // Loop, on a timer: stops waiting for keys of a batch that went in more
@@ -79,6 +79,7 @@ private:
     std::size_t first_ = 0;
     std::size_t count_ = 0;
     int expansions_ = 0;        // words handed to workers whose end is not reported yet
+    std::size_t batchSize_ = 0;  // the batch under way, as taken
     std::size_t unseen_ = 0;    // keys of the batch under way not yet back through the hook
     bool batchReported_ = false;  // the sender said how many of the batch went in
     std::uint32_t batchSentTick_ = 0;

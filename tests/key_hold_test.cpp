@@ -111,7 +111,7 @@ TEST(KeyHold, KeysThatNeverWentInAreNotWaitedFor) {
     const std::vector<HeldKey> batch = hold.takeBatch();
     ASSERT_EQ(batch.size(), 4u);
     hold.replayedKeySeen();
-    hold.batchSent(2, batch.size(), 100);
+    hold.batchSent(2, 100);
     EXPECT_TRUE(hold.holding());
     hold.replayedKeySeen();
     EXPECT_FALSE(hold.holding());
@@ -140,7 +140,7 @@ TEST(KeyHold, StopsWaitingForKeysThatDoNotComeBack) {
         hold.hold(press('A'));
         hold.expansionEnded();
         const std::vector<HeldKey> batch = hold.takeBatch();
-        if (c.reported) hold.batchSent(batch.size(), batch.size(), c.sentTick);
+        if (c.reported) hold.batchSent(batch.size(), c.sentTick);
         hold.expire(c.nowTick);
         EXPECT_EQ(hold.holding(), c.stillHolding) << c.sentTick << " -> " << c.nowTick;
     }
