@@ -36,14 +36,15 @@ std::vector<HeldKey> KeyHold::takeBatch() {
         if (endsWord(batch.back())) break;
     }
     batchSize_ = unseen_ = batch.size();
-    batchReported_ = false;
+    awaitingReport_ = true;
     return batch;
 }
 
 void KeyHold::batchSent(std::size_t inserted, std::uint32_t nowTick) {
+    if (!awaitingReport_) return;
     const std::size_t missing = inserted < batchSize_ ? batchSize_ - inserted : 0;
     unseen_ = unseen_ > missing ? unseen_ - missing : 0;
-    batchReported_ = true;
+    awaitingReport_ = false;
     batchSentTick_ = nowTick;
 }
 
@@ -52,7 +53,7 @@ void KeyHold::replayedKeySeen() {
 }
 
 void KeyHold::expire(std::uint32_t nowTick) {
-    if (unseen_ > 0 && batchReported_ && nowTick - batchSentTick_ >= ReplayLostMs) unseen_ = 0;
+    if (unseen_ > 0 && !awaitingReport_ && nowTick - batchSentTick_ >= ReplayLostMs) unseen_ = 0;
 }
 
 std::vector<HeldKey> KeyHold::takeAll() {

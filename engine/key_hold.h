@@ -36,8 +36,10 @@ public:
     // on as typed rather than be lost.
     static constexpr std::size_t MaxHeldKeys = 256;
     // Keys of a batch that have not come back through the hook this long after
-    // the batch went in never will (a hook the system removed meanwhile).
-    static constexpr std::uint32_t ReplayLostMs = 500;
+    // the batch went in never will (a hook the system removed meanwhile). Far
+    // above a hook's delay on a loaded machine: letting go too early lets the
+    // keys typed next overtake the batch.
+    static constexpr std::uint32_t ReplayLostMs = 1000;
 
     // Something is under way or waits: the keys typed now are held.
     bool holding() const { return expansions_ > 0 || unseen_ > 0 || count_ > 0; }
@@ -52,13 +54,18 @@ public:
     void expansionEnded();
 
     // A batch can be sent: keys wait, and no expansion or batch is under way.
-    bool batchDue() const { return expansions_ == 0 && unseen_ == 0 && count_ > 0; }
+    // A batch is under way until its keys are back and its sender has said
+    // how many went in: the report comes after the keys (the sender reports
+    // once SendInput returns), and a report taken for the next batch would
+    // cut that one short.
+    bool batchDue() const { return expansions_ == 0 && unseen_ == 0 && !awaitingReport_ && count_ > 0; }
     // Loop: the keys to send now (empty when none are due): up to and
     // including the first that ends a word, so that the expansion that key
     // may begin goes in before the keys typed after it.
     std::vector<HeldKey> takeBatch();
     // Loop: the sender put `inserted` of the batch's keys into the input
-    // stream; the others will never come back.
+    // stream; the others will never come back. A report with no batch under
+    // way is ignored.
     void batchSent(std::size_t inserted, std::uint32_t nowTick);
     // Hook: a key of the batch came back.
     void replayedKeySeen();
@@ -81,7 +88,7 @@ private:
     int expansions_ = 0;        // words handed to workers whose end is not reported yet
     std::size_t batchSize_ = 0;  // the batch under way, as taken
     std::size_t unseen_ = 0;    // keys of the batch under way not yet back through the hook
-    bool batchReported_ = false;  // the sender said how many of the batch went in
+    bool awaitingReport_ = false;  // the batch under way was taken and its sender has not reported
     std::uint32_t batchSentTick_ = 0;
 };
 

@@ -69,6 +69,7 @@ TEST(KeyHold, GivesTheKeysBackInOrderAWordAtATime) {
     // A key typed now waits behind the others.
     EXPECT_TRUE(hold.hold(press('X')));
     comeBack(hold, first);
+    hold.batchSent(first.size(), 100);
     EXPECT_FALSE(hold.batchDue());  // "bien" went to a worker
     hold.expansionEnded();
     const std::vector<HeldKey> second = hold.takeBatch();
@@ -157,6 +158,55 @@ TEST(KeyHold, ExpiryLeavesAnExpansionUnderWay) {
     EXPECT_EQ(hold.heldCount(), 1u);
 }
 
+// The hook sees a batch's keys come back while SendInput is still running;
+// its sender reports only once the call returns. The next batch waits for
+// that report, so that it is never taken for the next batch's: a report of
+// one key for a batch of three would let the keys typed next overtake two of
+// them, and an old send time would expire the new batch before it is sent.
+TEST(KeyHold, TheNextBatchWaitsForThePreviousOnesReport) {
+    KeyHold hold;
+    hold.expansionBegun();
+    hold.hold(press('O'));
+    hold.expansionEnded();
+    const std::vector<HeldKey> first = hold.takeBatch();
+    ASSERT_EQ(first.size(), 1u);
+    // Typed while the first batch goes in: "l" and a Shift press.
+    for (const HeldKey& key : {press('L'), release('L'), press(VkShift)}) EXPECT_TRUE(hold.hold(key));
+    comeBack(hold, first);
+    EXPECT_TRUE(hold.holding());
+    EXPECT_FALSE(hold.batchDue());
+    EXPECT_TRUE(hold.takeBatch().empty());
+
+    hold.batchSent(first.size(), 1000);
+    const std::vector<HeldKey> second = hold.takeBatch();
+    ASSERT_EQ(second.size(), 3u);
+    // The first batch's send time does not expire the second, still being
+    // sent: the keys typed meanwhile wait behind it.
+    hold.replayedKeySeen();
+    hold.expire(1000 + KeyHold::ReplayLostMs * 4);
+    EXPECT_TRUE(hold.holding());
+    EXPECT_TRUE(hold.hold(press('8')));
+    hold.replayedKeySeen();
+    hold.replayedKeySeen();
+    EXPECT_FALSE(hold.batchDue());
+    hold.batchSent(second.size(), 1200);
+    EXPECT_EQ(hold.takeBatch(), std::vector<HeldKey>{press('8')});
+}
+
+// A report that comes when no batch is under way is not one to act on.
+TEST(KeyHold, AReportWithNoBatchIsIgnored) {
+    KeyHold hold;
+    hold.batchSent(0, 100);
+    hold.expansionBegun();
+    hold.hold(press('A'));
+    hold.expansionEnded();
+    const std::vector<HeldKey> batch = hold.takeBatch();
+    ASSERT_EQ(batch.size(), 1u);
+    EXPECT_TRUE(hold.holding());
+    hold.replayedKeySeen();
+    EXPECT_FALSE(hold.holding());
+}
+
 // Past its room the hold lets keys go on as typed rather than lose them; the
 // ones it has keep their order.
 TEST(KeyHold, AFullHoldLetsKeysThroughAndKeepsTheRest) {
@@ -195,6 +245,7 @@ TEST(KeyHold, TheRingWrapsInOrder) {
         const std::vector<HeldKey> batch = hold.takeBatch();
         for (const HeldKey& key : batch) EXPECT_EQ(key.scanCode, expected++);
         comeBack(hold, batch);
+        hold.batchSent(batch.size(), 100);
     }
     EXPECT_EQ(expected, next);
 }
