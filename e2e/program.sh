@@ -874,6 +874,38 @@ program_cases() {
         fi
     fi
     if program_session fr; then program_fr_cases; fi
+    if [[ " ${E2E_PROGRAM_SESSIONS:-} " == *" sentences "* ]]; then program_sentence_session; fi
+}
+
+# Only the sentences, E2E_SENTENCE_ROUNDS times (1) in each target named by
+# E2E_SENTENCE_TARGETS ("notepad wordpad keypad"): a quick loop on a rare
+# fault. Not part of a whole run.
+program_sentence_session() {
+    local round target
+    e2e_focus_notepad
+    if ! program_start "$PROGRAM_DIR"; then
+        fail program-sentences-start "the program did not come up"
+        return
+    fi
+    # Where the typing session's clicks leave the pointer.
+    xdotool mousemove --sync $(target_click_point)
+    for target in ${E2E_SENTENCE_TARGETS:-notepad wordpad keypad}; do
+        case $target in
+            notepad) PROGRAM_TARGET=notepad; e2e_focus_notepad || true ;;
+            wordpad) e2e_start_wordpad || { fail wordpad-start "WordPad did not come up"; continue; }; PROGRAM_TARGET=wordpad ;;
+            keypad) e2e_start_keypad || { fail keypad-start "the key pad did not come up"; continue; }; PROGRAM_TARGET=keypad ;;
+        esac
+        for ((round = 1; round <= ${E2E_SENTENCE_ROUNDS:-1}; round++)); do
+            program_sentence_cases "$target-r$round"
+        done
+        case $target in
+            wordpad) e2e_stop_wordpad ;;
+            keypad) e2e_stop_keypad; [[ -z ${E2E_WINEDEBUG:-} ]] || cp "$E2E_TMP/keypad.log" "$ARTIFACTS/" ;;
+        esac
+    done
+    PROGRAM_TARGET=notepad
+    program_end_case program-sentences-timings calmirande-timings-sentences.txt
+    [[ -z ${E2E_WINEDEBUG:-} ]] || cp "$E2E_TMP/program.log" "$ARTIFACTS/"
 }
 
 # The typing cases, the sentences, the figures and the writing aid in

@@ -106,7 +106,8 @@ e2e_start_xvfb() {
 
 e2e_start_wine() {
     export WINEPREFIX="$E2E_TMP/prefix"
-    export WINEDEBUG=-all
+    # E2E_WINEDEBUG (e.g. "+keyboard,+event") traces Wine itself into the logs.
+    export WINEDEBUG=${E2E_WINEDEBUG:--all}
     # No Mono/Gecko install prompts: the tests need neither.
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export WINE="$E2E_WINE_LOADER"
