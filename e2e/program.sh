@@ -11,6 +11,9 @@
 # pass/fail counters and artefacts folder). Needs: BUILD_DIR, ARTIFACTS,
 # PROBE, E2E_TMP, E2E_NOTEPAD_XID, and run.sh's pass/fail/show_bytes.
 # Set E2E_LOAD_EXPANSIONS to change the count of the load cases (200).
+# A quick loop on the sentences alone, with Wine traced:
+#   E2E_ONLY=program E2E_PROGRAM_SESSIONS=sentences E2E_SENTENCE_ROUNDS=10 \
+#   E2E_SENTENCE_TARGETS=keypad E2E_WINEDEBUG=+event,+key e2e/run.sh build/win64
 #
 # Every wait polls a condition. A case that expects nothing to happen types
 # a known abbreviation after it: the hook handles keys in order, so once that
