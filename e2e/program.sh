@@ -750,6 +750,11 @@ program_guard_focus_case() {
     PROGRAM_TARGET=notepad
     if target_clear; then
         xdotool type --delay 40 'slt '
+        # The Space goes to the window that has the focus when Wine queues
+        # it, a few milliseconds after X has it: a focus moved at once can
+        # take the Space itself. A person's click comes later than that;
+        # the delivery waits GUARD_HOLD_MS.
+        sleep 0.2
         xdotool windowfocus --sync "$E2E_KEYPAD_XID" >/dev/null 2>&1 || true
         sleep 1.5
         printf 'slt ' >"$E2E_TMP/$name.notepad"
