@@ -85,8 +85,20 @@ e2e_focus_notepad() { e2e_focus_target "$E2E_NOTEPAD_XID" Notepad 'Edit ' notepa
 # e2e_notepad_holds FILE: notepad's text is byte for byte FILE's content.
 # The text read last is left in $E2E_TMP/notepad.txt.
 e2e_notepad_holds() {
-    e2e_probe read-notepad --out "$(e2e_winpath "$E2E_TMP/notepad.txt")" >/dev/null &&
+    e2e__read_retried read-notepad --out "$(e2e_winpath "$E2E_TMP/notepad.txt")" &&
         cmp -s "$E2E_TMP/notepad.txt" "$1"
+}
+
+# e2e__read_retried PROBE-ARGS...: a probe read, tried again twice when the
+# probe itself fails (a target busy past its message timeout), so that a
+# failed read is not taken for a text that differs.
+e2e__read_retried() {
+    local try
+    for try in 1 2 3; do
+        e2e_probe "$@" >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
 }
 
 e2e_read_notepad() {
@@ -177,7 +189,7 @@ e2e_stop_keypad() {
 # e2e_keypad_holds FILE: the key pad's text is byte for byte FILE's content.
 # The text read last is left in $E2E_TMP/keypad.txt.
 e2e_keypad_holds() {
-    e2e_probe read-text --class "$KEYPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/keypad.txt")" >/dev/null &&
+    e2e__read_retried read-text --class "$KEYPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/keypad.txt")" &&
         cmp -s "$E2E_TMP/keypad.txt" "$1"
 }
 
@@ -224,7 +236,7 @@ e2e_stop_wordpad() {
 # byte for byte FILE's content; the text read last is left in
 # $E2E_TMP/wordpad.txt.
 e2e_wordpad_holds() {
-    e2e_probe read-rich --class "$WORDPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/wordpad.txt")" >/dev/null &&
+    e2e__read_retried read-rich --class "$WORDPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/wordpad.txt")" &&
         cmp -s "$E2E_TMP/wordpad.txt" "$1"
 }
 

@@ -638,7 +638,7 @@ sentence_exact() {
     printf '%s' "$2" >"$expected_file"
     target_clear || return 1
     program_input "$3"
-    if e2e_wait_for 5 "the sentence" target_holds "$expected_file" 2>/dev/null && target_settles "$expected_file"; then
+    if e2e_wait_for 10 "the sentence" target_holds "$expected_file" 2>/dev/null && target_settles "$expected_file"; then
         cp "$(target_text)" "$ARTIFACTS/$name.text"
         return 0
     fi
