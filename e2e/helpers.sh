@@ -95,7 +95,7 @@ e2e_notepad_holds() {
 e2e__read_retried() {
     local try
     for try in 1 2 3; do
-        e2e_probe "$@" >/dev/null 2>&1 && return 0
+        e2e_probe "$@" >/dev/null && return 0
         sleep 0.2
     done
     return 1
