@@ -26,12 +26,12 @@ ARTIFACTS="$BUILD_DIR/e2e-artifacts"
 RUN_START=$EPOCHREALTIME
 
 # Nothing to do when everything is there; on a fresh machine this brings
-# what the CI setup may lack (setxkbmap for the French layout cases).
-"$HERE/install_deps.sh"
+# Wine, Xvfb, xdotool and the rest.
+"$HERE/../scripts/setup.sh"
 case $(file -b "$BUILD_DIR/calmirande.exe" 2>/dev/null) in
     "PE32 executable"*) E2E_WINE_ARCH=win32 ;;
     "PE32+ executable"*) E2E_WINE_ARCH=win64 ;;
-    *) echo "e2e: $BUILD_DIR/calmirande.exe is missing or no Windows program" >&2; exit 2 ;;
+    *) echo "e2e: $BUILD_DIR/calmirande.exe is missing or no Windows program (build it first: scripts/build.sh win32 win32-test, or win64)" >&2; exit 2 ;;
 esac
 if [[ $E2E_WINE_ARCH == win32 && $("$HERE/../scripts/wine_arch.sh" 2>/dev/null) != win32 ]]; then
     echo "e2e: $BUILD_DIR holds the i686 build, and this machine cannot run 32-bit Wine; run the x86_64 build instead" >&2

@@ -34,7 +34,7 @@ e2e_require_tools() {
     command -v import >/dev/null || missing+=(imagemagick)
     command -v setxkbmap >/dev/null || missing+=(x11-xkb-utils)
     if ((${#missing[@]})); then
-        e2e_log "missing tools (packages: ${missing[*]}); install them with e2e/install_deps.sh"
+        e2e_log "missing tools (packages: ${missing[*]}); install them with scripts/setup.sh"
         return 1
     fi
 }

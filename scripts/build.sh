@@ -7,6 +7,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
+# A fresh clone on a fresh machine builds too: the compilers and libraries
+# come first (nothing to do when they are there).
+"$root/scripts/setup.sh"
 
 configure_and_build() {
   local dir=$1; shift

@@ -3,7 +3,7 @@
 # i686 program, a sample list (Listes\Exemple.dat) and LISEZMOI.txt, the
 # two texts in the program's own file form (UTF-8 with byte-order mark, CR LF).
 # The version is the project's (CMakeLists.txt); the program is build/win32's,
-# built when missing. The archive is reproducible: its entries carry the date
+# brought up to date first. The archive is reproducible: its entries carry the date
 # of the last commit. Usage: scripts/release.sh [OUT_DIR]   (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +13,8 @@ version=$(sed -nE 's/^project\(calmirande VERSION ([0-9][0-9.]*)[ )].*/\1/p' "$r
 [[ -n $version ]] || { echo "release: no project VERSION in CMakeLists.txt" >&2; exit 1; }
 
 exe=$root/build/win32/calmirande.exe
-[[ -f $exe ]] || "$root/scripts/build.sh" win32
+# An up-to-date tree builds nothing; a stale exe would ship old code.
+"$root/scripts/build.sh" win32 >&2
 # A test build records timings into its working directory: never ship one.
 if grep -qs '^CALMIRANDE_INSTRUMENT:BOOL=ON' "$root/build/win32/CMakeCache.txt"; then
   echo "release: build/win32 is an instrumented test build" >&2; exit 1
