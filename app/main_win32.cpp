@@ -456,10 +456,13 @@ int run(HINSTANCE instance) {
     if (!state.quitRequested) runMessageLoop(hooks, state, editor, about, help);
 
     // No expansion starts once the hooks are gone; the running ones read the
-    // gate and the table, so they end before anything is released.
+    // gate and the table, so they end before anything is released. The keys
+    // the user typed meanwhile go in after the block and the replay in
+    // flight, as they would have.
     hooks.uninstall();
     TickShutdownClock clock;
     const bool drained = waitWhileBusy([&state] { return state.gate.workersRunning(); }, clock);
+    if (drained) hooks.releaseHeldKeys();
 #ifdef CALMIRANDE_INSTRUMENT
     writeTimings(hooks, tray);
 #endif

@@ -50,7 +50,8 @@
 //       CallNextHookEx) and times its body for each key press, as the
 //       program times its own. Writes "bare_samples N", "bare_p50_us X" and
 //       "bare_p99_us Y" on WM_CLOSE to its hidden window of class
-//       CalmirandeE2eBareHook, or after T ms (default 600000).
+//       CalmirandeE2eBareHook, or after T ms (default 600000). With
+//       --sleep-ms S it first sleeps S ms on every event, injected or not.
 //   foreground [--out FILE]
 //       Prints the class and title of the foreground window and of its focus.
 //   window --class C
@@ -123,6 +124,9 @@
 //       pressed or released. With --after-space, a hook of its own first
 //       waits (T ms at most, default 10000) for the user's next Space, and
 //       the key goes in right after it, while the program handles that Space.
+//   inject --keys "VKd VKu ..." [--after-space 1 ...]
+//       The same for a sequence of key edges (decimal virtual key, d for
+//       down, u for up), all in one SendInput call.
 //   message-box --title T [--out FILE] [--answer ok|yes|no]
 //       Finds a shown message box (dialog class #32770) titled T, prints
 //       "pid P" and its message text, and with --answer presses that
@@ -152,6 +156,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -884,6 +889,9 @@ int runKeyPad(const Options& options) {
 // Samples of the bare hook, in microseconds. Only the hook's thread (the
 // main thread) touches them.
 std::vector<float>* gBareSamples = nullptr;
+// --sleep-ms: the time the hook takes for every event, as a busy program's
+// hook does.
+unsigned gBareSleepMs = 0;
 
 double microsecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER end, frequency;
@@ -896,6 +904,7 @@ double microsecondsSince(const LARGE_INTEGER& start) {
 // the program's hook times its own work: up to, not including, CallNextHookEx.
 LRESULT CALLBACK bareHookProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
     const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (gBareSleepMs > 0) Sleep(gBareSleepMs);
     // The user's key presses only, as the program's figures count them.
     if (nCode == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && !(key.flags & LLKHF_INJECTED)) {
         LARGE_INTEGER start;
@@ -947,6 +956,7 @@ int runBareHook(const Options& options) {
     std::vector<float> samples;
     samples.reserve(65536);
     gBareSamples = &samples;
+    gBareSleepMs = options.number(L"sleep-ms", 0);
     calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, bareHookProc, instance, 0));
     if (!hook.get()) return ExitFailure;
     if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
@@ -1293,27 +1303,42 @@ int runKeyState(const Options& options) {
     return ExitOk;
 }
 
+INPUT injectedKey(unsigned vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(vk);
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, 0 /* MAPVK_VK_TO_VSC */));
+    if (up) input.ki.dwFlags = KEYEVENTF_KEYUP;
+    return input;
+}
+
 int runInject(const Options& options) {
-    const unsigned vk = options.number(L"vk", 0);
-    const std::wstring edge = options.get(L"edge").value_or(L"press");
-    if (vk == 0 || vk > 0xFE || (edge != L"press" && edge != L"down" && edge != L"up")) return ExitUsage;
-    INPUT inputs[2]{};
-    UINT count = 0;
-    for (const bool up : {false, true}) {
-        if ((up && edge == L"down") || (!up && edge == L"up")) continue;
-        INPUT& input = inputs[count++];
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = static_cast<WORD>(vk);
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, 0 /* MAPVK_VK_TO_VSC */));
-        if (up) input.ki.dwFlags = KEYEVENTF_KEYUP;
+    std::vector<INPUT> inputs;
+    if (const auto keys = options.get(L"keys")) {
+        // "160d 80d 160u 80u": each a decimal virtual key and its edge.
+        std::wistringstream tokens(*keys);
+        for (std::wstring token; tokens >> token;) {
+            const wchar_t edge = token.back();
+            const unsigned vk = static_cast<unsigned>(std::wcstoul(token.c_str(), nullptr, 10));
+            if ((edge != L'd' && edge != L'u') || vk == 0 || vk > 0xFE) return ExitUsage;
+            inputs.push_back(injectedKey(vk, edge == L'u'));
+        }
+    } else {
+        const unsigned vk = options.number(L"vk", 0);
+        const std::wstring edge = options.get(L"edge").value_or(L"press");
+        if (vk == 0 || vk > 0xFE || (edge != L"press" && edge != L"down" && edge != L"up")) return ExitUsage;
+        if (edge != L"up") inputs.push_back(injectedKey(vk, false));
+        if (edge != L"down") inputs.push_back(injectedKey(vk, true));
     }
+    if (inputs.empty()) return ExitUsage;
+    const UINT count = static_cast<UINT>(inputs.size());
     if (options.number(L"after-space", 0)) {
         calmirande::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, spaceTimeProc, GetModuleHandleW(nullptr), 0));
         if (!hook.get()) return ExitFailure;
         if (const auto ready = options.get(L"ready")) writeFileAtomically(*ready, "ready\n");
         if (!pumpMessagesUntil(options.number(L"timeout-ms", 10000), 1, [] { return gSpaceAt != 0; })) return ExitFailure;
     }
-    return SendInput(count, inputs, sizeof(INPUT)) == count ? ExitOk : ExitFailure;
+    return SendInput(count, inputs.data(), sizeof(INPUT)) == count ? ExitOk : ExitFailure;
 }
 
 int runCount(const Options& options) {

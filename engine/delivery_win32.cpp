@@ -122,6 +122,7 @@ std::size_t sendHeldKeys(const std::vector<HeldKey>& keys) {
         if (held.flags & LLKHF_EXTENDED) input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
         if (held.message == WM_KEYUP || held.message == WM_SYSKEYUP) input.ki.dwFlags |= KEYEVENTF_KEYUP;
         input.ki.dwExtraInfo = ReplayInputSignature;
+        input.ki.time = held.time;
         inputs.push_back(input);
     }
     return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
@@ -136,6 +137,7 @@ bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& c
         } catch (...) {
             // A batch that fails to go in is reported short; the hold lets go of it.
         }
+        if (inserted < batch.size()) counters.replaysShort.fetch_add(1, std::memory_order_relaxed);
         counters.replayInserted.store(static_cast<std::int32_t>(inserted), std::memory_order_release);
         wakeLoop(counters);
         gate.workerEnded();  // last: shutdown may release everything once it reads 0
@@ -167,7 +169,7 @@ void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, 
         bool handedOver = false;  // from then on runExpansion ends the gate's expansion, whatever happens
         try {
             const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
-            Win32InputSink sink(&counters);
+            Win32InputSink sink(&counters, &gate);
             if (const unsigned hold = deliveryHoldMs.load(std::memory_order_relaxed)) ::Sleep(hold);
             DeliveryResult result = DeliveryResult::Sent;
             handedOver = true;

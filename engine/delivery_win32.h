@@ -9,24 +9,16 @@
 
 #include "engine/expansion_worker.h"
 #include "engine/key_hold.h"
+#include "engine/keyboard_engine.h"
 #include "engine/word_capture.h"
 #include "lists/expansion_table.h"
 
 namespace calmirande {
 
-// What the hook and the threads it starts share; lives as long as the
-// process.
-struct HookCounters {
-    // The key presses that reached the target, the program's own blocks
-    // aside: written by the hook, read by the workers' guards.
-    std::atomic<std::uint32_t> userKeyPresses{0};
-    // Reports to the main thread, which takes them in its loop: expansions
-    // over (their block in, dropped, or no abbreviation), and how many keys
-    // of the batch of held keys went in (-1: no report).
-    std::atomic<std::uint32_t> expansionsOver{0};
-    std::atomic<std::int32_t> replayInserted{-1};
-    // Where the threads wake the loop after a report. Set on the main thread
-    // before any thread starts; we don't own the window.
+// What the hook and the threads it starts share, and where the threads wake
+// the loop after a report; lives as long as the process.
+struct HookCounters : EngineCounters {
+    // Set before any thread starts; we don't own the window.
     void* wakeWindow = nullptr;  // HWND
     std::uint32_t wakeMessage = 0;
 };
@@ -45,11 +37,13 @@ std::int64_t monotonicMicroseconds();
 // The system's input stream for one delivery. Worker thread.
 class Win32InputSink final : public InputSink {
 public:
-    explicit Win32InputSink(const HookCounters* counters) : counters_(counters) {}
+    explicit Win32InputSink(const HookCounters* counters, const ExpansionGate* gate = nullptr)
+        : counters_(counters), gate_(gate) {}
 
     FocusTarget focus() override { return currentFocus(); }
     std::uint32_t userKeyPresses() override;
     ModifierKeys modifiers() override;
+    bool stopRequested() override { return gate_ && gate_->stopRequested(); }
     std::size_t send(const std::vector<InputEvent>& events) override;
     std::int64_t nowMicroseconds() override { return monotonicMicroseconds(); }
     void waitMicroseconds(std::int64_t microseconds) override;
@@ -63,6 +57,7 @@ public:
 
 private:
     const HookCounters* counters_;  // we don't own it; null: nobody counts (the probe)
+    const ExpansionGate* gate_;     // we don't own it; null: nobody stops the block
     std::int64_t sendingAt_ = 0;
     std::int64_t sentAt_ = 0;
 };
@@ -95,8 +90,8 @@ void holdDeliveriesForTests(unsigned milliseconds);
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           HookCounters& counters) noexcept;
 
-// Sends held keys again, marked ReplayInputSignature, in one SendInput call;
-// returns how many went in.
+// Sends held keys again, marked ReplayInputSignature and with their own time
+// stamps, in one SendInput call; returns how many went in.
 std::size_t sendHeldKeys(const std::vector<HeldKey>& keys);
 
 // Sends a batch of held keys on a short-lived thread, counted by the gate like

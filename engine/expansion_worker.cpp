@@ -26,6 +26,7 @@ void appendShift(std::vector<InputEvent>& out, const ModifierKeys& modifiers, bo
 DeliveryResult sendBlock(const std::vector<InputEvent>& block, const WordEnd& end, InputSink& sink) {
     std::vector<InputEvent> part;
     for (std::size_t first = 0; first < block.size(); first += part.size()) {
+        if (first > 0 && sink.stopRequested()) return DeliveryResult::Stopped;
         if (first > 0 && !(sink.focus() == end.focus)) return DeliveryResult::FocusLost;
         const std::size_t count = std::min(MaxEventsPerCall, block.size() - first);
         part.assign(block.begin() + static_cast<std::ptrdiff_t>(first),
@@ -50,12 +51,12 @@ DeliveryVerdict judgeDelivery(const WordEnd& end, const FocusTarget& focusNow, s
     return DeliveryVerdict::Send;
 }
 
-std::vector<InputEvent> blockToSend(const ExpansionPlan& plan, const ModifierKeys& modifiers) {
+std::vector<InputEvent> blockToSend(const ExpansionPlan& plan, const ModifierKeys& atWordEnd) {
     std::vector<InputEvent> block;
     block.reserve(plan.events.size() + 4);
-    appendShift(block, modifiers, true);
+    appendShift(block, atWordEnd, true);
     block.insert(block.end(), plan.events.begin(), plan.events.end());
-    appendShift(block, modifiers, false);
+    appendShift(block, atWordEnd, false);
     return block;
 }
 
@@ -65,7 +66,7 @@ DeliveryResult deliverPlan(const ExpansionPlan& plan, const WordEnd& end, InputS
         const ModifierKeys modifiers = sink.modifiers();
         const bool waitOver = sink.nowMicroseconds() - start >= ModifierReleaseTimeoutMicroseconds;
         switch (judgeDelivery(end, sink.focus(), sink.userKeyPresses(), modifiers, waitOver)) {
-            case DeliveryVerdict::Send: return sendBlock(blockToSend(plan, modifiers), end, sink);
+            case DeliveryVerdict::Send: return sendBlock(blockToSend(plan, end.modifiers), end, sink);
             case DeliveryVerdict::Wait: sink.waitMicroseconds(ModifierPollMicroseconds); break;
             case DeliveryVerdict::DropTypedOn: return DeliveryResult::TypedOn;
             case DeliveryVerdict::DropFocusChanged: return DeliveryResult::FocusChanged;

@@ -34,9 +34,19 @@ public:
     bool typing() const { return typing_.load(std::memory_order_acquire) != 0; }
 
     // The hook at a word's ending key; the worker (or whoever fails to start
-    // it) when the expansion is over.
-    void beginTyping() { typing_.fetch_add(1, std::memory_order_acq_rel); }
+    // it) when the expansion is over. A new expansion starts with no stop
+    // asked of it.
+    void beginTyping() {
+        stopRequested_.store(false, std::memory_order_relaxed);
+        typing_.fetch_add(1, std::memory_order_acq_rel);
+    }
     void endTyping() { typing_.fetch_sub(1, std::memory_order_acq_rel); }
+
+    // The hook: the block under way is to stop at its next call (Escape, a
+    // hold about to run out of room or time). The worker reads it between
+    // two calls. Any thread.
+    void requestStop() { stopRequested_.store(true, std::memory_order_release); }
+    bool stopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
 
     // Workers from just before their thread is started to their last use of
     // anything shared: shutdown waits for none to be left before it releases
@@ -49,17 +59,7 @@ private:
     std::atomic<bool> expansionActive_{true};
     std::atomic<int> typing_{0};
     std::atomic<int> workers_{0};
-};
-
-// Which modifiers are down in the system's key state when the block is about
-// to go in.
-struct ModifierKeys {
-    bool leftShift = false;
-    bool rightShift = false;
-    bool control = false;
-    bool alt = false;
-    bool windows = false;  // either Windows key
-    friend bool operator==(const ModifierKeys&, const ModifierKeys&) = default;
+    std::atomic<bool> stopRequested_{false};
 };
 
 // The system's input stream and what the delivery checks before it writes to
@@ -71,7 +71,11 @@ public:
     virtual FocusTarget focus() = 0;
     // The hook's running count of the user's key presses (isUserKeyPress).
     virtual std::uint32_t userKeyPresses() = 0;
+    // The system's key state: Ctrl, Alt or a Windows key another program
+    // holds down (the user's presses after the ending key are held).
     virtual ModifierKeys modifiers() = 0;
+    // The hook asked the block to stop (ExpansionGate::requestStop).
+    virtual bool stopRequested() { return false; }
     // Inserts the events into the input stream in one call, as one block no
     // other input can enter; returns how many went in. At most
     // MaxEventsPerCall events.
@@ -94,7 +98,8 @@ enum class DeliveryResult : std::uint8_t {
     FocusChanged,  // another window or control has the focus than where the word was typed
     NoFocus,       // no focus window at all
     ModifiersHeld,  // Ctrl, Alt or a Windows key stayed down past the bound
-    FocusLost       // the focus moved while a long block went in: the rest was not sent
+    FocusLost,      // the focus moved while a long block went in: the rest was not sent
+    Stopped         // the user stopped a long block (Escape), or the held keys ran short of room or time
 };
 
 // A long block goes in this many events a call at most; between two calls
@@ -110,10 +115,11 @@ enum class DeliveryVerdict : std::uint8_t { Send, Wait, DropTypedOn, DropFocusCh
 DeliveryVerdict judgeDelivery(const WordEnd& end, const FocusTarget& focusNow, std::uint32_t userKeyPressesNow,
                               const ModifierKeys& modifiers, bool modifierWaitOver);
 
-// The block as it goes in: with a Shift held (a fast typist's capitals), a
-// release of it first and a press of it again last, so that the Left arrows
-// do not select and Return and Tab are plain; the Unicode events ignore it.
-std::vector<InputEvent> blockToSend(const ExpansionPlan& plan, const ModifierKeys& modifiers);
+// The block as it goes in: with a Shift down at the ending key (a fast
+// typist's capitals), a release of it first and a press of it again last, so
+// that the Left arrows do not select and Return and Tab are plain; the
+// Unicode events ignore it.
+std::vector<InputEvent> blockToSend(const ExpansionPlan& plan, const ModifierKeys& atWordEnd);
 
 // Checks the guards (waiting for the modifiers within their bound) and sends
 // the block, a call for each MaxEventsPerCall events, or nothing.

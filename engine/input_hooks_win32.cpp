@@ -30,13 +30,36 @@ public:
     }
 };
 
+class Win32HookEnvironment final : public HookEnvironment {
+public:
+    std::uintptr_t foreground() override { return reinterpret_cast<std::uintptr_t>(::GetForegroundWindow()); }
+    FocusTarget focus() override { return currentFocus(); }
+    std::int64_t nowMicroseconds() override { return monotonicMicroseconds(); }
+    KeyTranslator& translator() override { return translator_; }
+
+private:
+    Win32KeyTranslator translator_;
+};
+
+KeyOrigin originOf(const KBDLLHOOKSTRUCT& key) {
+    if ((key.flags & LLKHF_INJECTED) == 0) return KeyOrigin::User;
+    if (key.dwExtraInfo == OwnInputSignature) return KeyOrigin::OwnBlock;
+    if (key.dwExtraInfo == ReplayInputSignature) return KeyOrigin::Replay;
+    return KeyOrigin::OtherProgram;
+}
+
+std::uintptr_t foregroundNow() { return reinterpret_cast<std::uintptr_t>(::GetForegroundWindow()); }
+
 }  // namespace
 
 InputHooks::InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, const std::int32_t& activeListIndex,
                        WritingAidView* aid)
-    : gate_(gate), tables_(tables), activeListIndex_(activeListIndex), aid_(aid) {}
+    : gate_(gate), tables_(tables), activeListIndex_(activeListIndex), aid_(aid), engine_(gate, counters_) {}
 
-InputHooks::~InputHooks() { uninstall(); }
+InputHooks::~InputHooks() {
+    uninstall();
+    releaseHeldKeys();
+}
 
 void InputHooks::install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage) {
     module_ = module;
@@ -52,8 +75,8 @@ void InputHooks::install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage) {
 
 bool InputHooks::reinstallIfLost() {
     if (installedHooks != this) return false;
-    hold_.expire(::GetTickCount());
-    startDueBatch();
+    engine_.tick(::GetTickCount());
+    runFollowUp();
     LASTINPUTINFO input{};
     input.cbSize = sizeof input;
     if (!::GetLastInputInfo(&input)) return false;
@@ -74,110 +97,59 @@ void InputHooks::loseHooksForTests() {
 void InputHooks::uninstall() {
     keyboardHook_.reset();
     mouseHook_.reset();
-    if (installedHooks == this) {
-        installedHooks = nullptr;
-        // Typed just before the end: the keys go where they were going.
-        sendHeldKeys(hold_.takeAll());
-    }
+    if (installedHooks == this) installedHooks = nullptr;
 }
 
-bool InputHooks::onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
+void InputHooks::releaseHeldKeys() {
+    // Typed just before the end: the keys go where they were going.
+    sendHeldKeys(engine_.takeAllHeld(foregroundNow()));
+}
+
+void InputHooks::refreshTable() {
+    // A new snapshot only when the list changed: the slot's lock is then
+    // taken on the thread that publishes (this one), never waited for.
+    const std::uint32_t generation = tables_.generation();
+    if (generation == tableGeneration_) return;
+    tableGeneration_ = generation;
+    engine_.setTable(tables_.snapshot());
+}
+
+bool InputHooks::onKey(WPARAM wParam, const KBDLLHOOKSTRUCT& key) {
     const std::int64_t start = monotonicMicroseconds();
     lastHookCall_ = ::GetTickCount();
-    const bool injected = (key.flags & LLKHF_INJECTED) != 0;
-    const bool ownBlock = injected && key.dwExtraInfo == OwnInputSignature;
-    const bool replayed = injected && key.dwExtraInfo == ReplayInputSignature;
-    // The user's keys wait while an expansion goes in or keys held before
-    // them wait; other programs' input is theirs to order and goes on.
-    const bool keyDown = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
-    if (!injected && hold_.hold(HeldKey{static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags})) {
-        if (keyDown) timings_.record(static_cast<double>(monotonicMicroseconds() - start));
-        return true;
-    }
-    Win32KeyTranslator translator;
-    // A held key given back is the user's typing, come back in its turn.
-    const std::uint32_t flags = replayed ? key.flags & ~LLKHF_INJECTED : key.flags;
-    const KeyEvent event{nCode, static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, flags};
-    std::uint32_t userKeyPresses = counters_.userKeyPresses.load(std::memory_order_relaxed);
-    // Every press that reaches the target, other programs' included, counts
-    // for the guards: only the program's own blocks do not.
-    KeyEvent reaching = event;
-    if (!ownBlock) reaching.flags &= ~LLKHF_INJECTED;
-    if (isUserKeyPress(reaching)) {
-        counters_.userKeyPresses.store(++userKeyPresses, std::memory_order_release);
-        // A key typed while an expansion goes in is already in the target:
-        // the word it begins is not one the capture sees whole.
-        if (gate_.typing()) capture_.skipWord();
-    }
-    CaptureEffects effects = capture_.onKey(event, gate_.captureAllowed(), activeListIndex_ != -1, translator);
-    if (effects.processed) {
-        if (effects.expansion) {
-            // Capture is closed from this key until the block is in (or the
-            // word turns out to be no abbreviation), and the user's next keys
-            // are held until then.
-            effects.expansion->end = WordEnd{currentFocus(), userKeyPresses, start};
-            gate_.beginTyping();
-            if (followUp_.addWord(std::move(*effects.expansion))) hold_.expansionBegun();
-            else gate_.endTyping();
-        }
-        if (aid_) {
-            // Most words select no row: the strip stays hidden and the loop
-            // need not be woken for it.
-            if (aid_->selectsRows(effects.aidWord)) followUp_.updateAid(effects.aidWord);
-            else followUp_.hideAid();
-        }
-    }
-    if (replayed) {
-        hold_.replayedKeySeen();
-        if (hold_.batchDue()) followUp_.requestRun();
-    }
-    wakeIfNeeded(key.time);
+    refreshTable();
+    const HookEvent event{static_cast<std::uint32_t>(wParam), key.vkCode, key.scanCode, key.flags, key.time,
+                          originOf(key)};
+    Win32HookEnvironment environment;
+    const KeyVerdict verdict = engine_.onKey(event, activeListIndex_ != -1, environment, aid_);
+    if (verdict.wake) wake();
     // Every key press of the user's, the ones the capture lets by included,
     // so that the figures compare with a bare hook's over the same keys (the
     // program's own blocks, many events each, would swamp them).
-    if (keyDown && !injected) {
+    if ((wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && event.origin == KeyOrigin::User) {
         timings_.record(static_cast<double>(monotonicMicroseconds() - start));
     }
-    return false;
+    return verdict.swallow;
 }
 
-void InputHooks::wakeIfNeeded(DWORD eventTime) {
-    if (loopRunsFollowUpNext_) return;
-    if (followUp_.takeWake(eventTime) && !::PostMessageW(wakeWindow_, wakeMessage_, 0, 0)) followUp_.wakeFailed();
+void InputHooks::wake() {
+    // The loop runs the follow-up right after this retrieval: nothing to post.
+    if (loopRunsFollowUpNext_ || !::PostMessageW(wakeWindow_, wakeMessage_, 0, 0)) engine_.wakeFailed();
 }
 
-bool InputHooks::followUpPending() const {
-    return followUp_.pending() || hold_.batchDue() ||
-           counters_.expansionsOver.load(std::memory_order_acquire) != 0 ||
-           counters_.replayInserted.load(std::memory_order_acquire) >= 0;
-}
-
-void InputHooks::takeReports() {
-    for (std::uint32_t over = counters_.expansionsOver.exchange(0, std::memory_order_acq_rel); over > 0; --over) {
-        hold_.expansionEnded();
-    }
-    const std::int32_t inserted = counters_.replayInserted.exchange(-1, std::memory_order_acq_rel);
-    if (inserted >= 0) hold_.batchSent(static_cast<std::size_t>(inserted), ::GetTickCount());
-}
-
-void InputHooks::startDueBatch() {
-    if (!hold_.batchDue()) return;
-    std::vector<HeldKey> batch = hold_.takeBatch();
-    // A batch that cannot be sent is one that never comes back.
-    if (!startReplay(std::move(batch), gate_, counters_)) hold_.batchSent(0, ::GetTickCount());
-}
+bool InputHooks::followUpPending() const { return engine_.pending(); }
 
 void InputHooks::runFollowUp() {
-    followUp_.run(
+    engine_.run(
+        ::GetTickCount(), foregroundNow(),
         [this](CompletedWord word) { startExpansionWorker(std::move(word), tables_, gate_, counters_); },
+        [this](std::vector<HeldKey> batch) { return startReplay(std::move(batch), gate_, counters_); },
         [this](std::u16string_view aidWord) {
             if (aid_) aid_->update(aidWord);
         },
         [this] {
             if (aid_) aid_->hide();
         });
-    takeReports();
-    startDueBatch();
 }
 
 void runPendingHookWork() noexcept {
@@ -194,8 +166,8 @@ LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM 
     InputHooks* self = installedHooks;
     if (self && nCode == HC_ACTION) {
         try {
-            // Held for later: the application gets it when it is given back.
-            if (self->onKey(nCode, wParam, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam))) return 1;
+            // Held for later, or spent: the application gets it when it is given back, or never.
+            if (self->onKey(wParam, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam))) return 1;
         } catch (...) {
             // The key goes on to the application whatever happened here.
         }
@@ -206,9 +178,9 @@ LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM 
 LRESULT CALLBACK InputHooks::mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
     InputHooks* self = installedHooks;
     if (self && nCode == HC_ACTION) self->lastHookCall_ = ::GetTickCount();
-    if (self && self->capture_.onMouse(nCode, static_cast<std::uint32_t>(wParam)) && self->aid_) {
-        self->followUp_.hideAid();
-        self->wakeIfNeeded(reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time);
+    if (self && self->engine_.onMouse(nCode, static_cast<std::uint32_t>(wParam),
+                                      reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time, self->aid_)) {
+        self->wake();
     }
     return ::CallNextHookEx(self ? self->mouseHook_.get() : nullptr, nCode, wParam, lParam);
 }

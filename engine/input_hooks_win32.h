@@ -1,10 +1,10 @@
 #pragma once
 // The two system-wide low-level hooks. Their procedures only turn the event
-// into a KeyEvent (or a mouse message), let WordCapture and KeyHold decide,
-// leave the effects to the loop (HookFollowUp) and pass the event on, or
-// swallow a key the hold keeps for later; they never wait and never throw.
-// Main thread only: the system calls the hooks on the thread that installed
-// them, between two messages of its loop.
+// into a HookEvent (or a mouse message), let the KeyboardEngine decide, and
+// pass the event on or swallow it as it says; the engine's follow-up runs in
+// the loop right after. They never wait and never throw. Main thread only:
+// the system calls the hooks on the thread that installed them, between two
+// messages of its loop.
 
 #include <windows.h>
 
@@ -14,25 +14,12 @@
 
 #include "common/unique_handle_win32.h"
 #include "engine/expansion_worker.h"
-#include "engine/hook_follow_up.h"
 #include "engine/delivery_win32.h"
 #include "engine/hook_timings.h"
-#include "engine/key_hold.h"
-#include "engine/word_capture.h"
+#include "engine/keyboard_engine.h"
 #include "lists/expansion_table.h"
 
 namespace calmirande {
-
-// What the hooks show the writing aid. Implemented by the window layer.
-class WritingAidView {
-public:
-    virtual ~WritingAidView() = default;
-    virtual void update(std::u16string_view aidWord) = 0;
-    virtual void hide() = 0;
-    // Whether the word shows rows; when not, the key only hides the strip.
-    // Cheap: called from the hook.
-    virtual bool selectsRows(std::u16string_view aidWord) const = 0;
-};
 
 class InputHooks {
 public:
@@ -49,8 +36,12 @@ public:
     // posting `wakeMessage` to `wakeWindow`, whose procedure must then call
     // runFollowUp.
     void install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage);
-    // Keyboard first, then mouse; then the keys still held go in, as typed.
+    // Keyboard first, then mouse. Nothing is captured or held from then on.
     void uninstall();
+    // Once the workers and the replay in flight are over (the caller waits
+    // for them): the keys still held go in, as typed, when the window they
+    // were typed for still has the focus.
+    void releaseHeldKeys();
 
     // The watchdog, on a timer of the main thread: when the system saw input
     // that neither hook was called for (a hook that overran the system's
@@ -80,19 +71,17 @@ private:
     static LRESULT CALLBACK keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     // True when the key is held: the hook swallows it.
-    bool onKey(int nCode, WPARAM wParam, const KBDLLHOOKSTRUCT& key);
-    void wakeIfNeeded(DWORD eventTime);
-    void takeReports();
-    void startDueBatch();
+    bool onKey(WPARAM wParam, const KBDLLHOOKSTRUCT& key);
+    void wake();
+    void refreshTable();
 
     ExpansionGate& gate_;
     const ExpansionTableSlot& tables_;
     const std::int32_t& activeListIndex_;
     WritingAidView* aid_;  // we don't own it
-    WordCapture capture_;
-    HookFollowUp followUp_;
-    KeyHold hold_;
     HookCounters counters_;  // shared with the workers and the replays
+    KeyboardEngine engine_;
+    std::uint32_t tableGeneration_ = 0;  // of the table the engine has
     DWORD lastHookCall_ = 0;  // GetTickCount at the last call of either hook
     HINSTANCE module_ = nullptr;
     HookTimings timings_;

@@ -75,13 +75,27 @@ struct FocusTarget {
     friend bool operator==(const FocusTarget&, const FocusTarget&) = default;
 };
 
+// Which modifiers are down, as the target has been given the keys.
+struct ModifierKeys {
+    bool leftShift = false;
+    bool rightShift = false;
+    bool control = false;
+    bool alt = false;
+    bool windows = false;  // either Windows key
+    friend bool operator==(const ModifierKeys&, const ModifierKeys&) = default;
+};
+
 // What the hook records of the moment the word ended, for the delivery's
-// guards: where the word was typed, and the hook's count of the user's key
-// presses (userKeyPress) up to and including the ending key.
+// guards: where the word was typed, the hook's count of the user's key
+// presses (userKeyPress) up to and including the ending key, and the Shift
+// keys down for the target then (a fast typist's capitals): the user's keys
+// after the ending key are held, so that is still the target's state when
+// the block goes in, whatever the system's own copy says.
 struct WordEnd {
     FocusTarget focus;
     std::uint32_t userKeyPresses = 0;
     std::int64_t microseconds = 0;  // the ending key's hook call, on the delivery's clock
+    ModifierKeys modifiers;
 };
 
 // A word ended by Space, Tab or Enter, to hand to an expansion worker.

@@ -23,8 +23,11 @@ ExpansionTableSlot::ExpansionTableSlot() : current_(ExpansionTable::Builder{}.bu
 
 void ExpansionTableSlot::publish(std::shared_ptr<const ExpansionTable> table) {
     if (!table) table = ExpansionTable::Builder{}.build();
-    const LockGuard lock(mutex_);
-    current_.swap(table);
+    {
+        const LockGuard lock(mutex_);
+        current_.swap(table);
+    }
+    generation_.fetch_add(1, std::memory_order_acq_rel);
     // The old table, now in `table`, is released after the lock, by whoever
     // drops the last snapshot of it.
 }

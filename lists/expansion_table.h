@@ -7,6 +7,8 @@
 // worker takes one snapshot when it starts and reads only that, so a reload
 // never shows a worker a half-built table and never frees one in use.
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,6 +54,9 @@ public:
     void publish(std::shared_ptr<const ExpansionTable> table);
     // Never null: an empty table until something is published.
     std::shared_ptr<const ExpansionTable> snapshot() const;
+    // Changes with every publish: a reader that keeps a snapshot (the
+    // keyboard hook) takes a new one only then, and never waits otherwise.
+    std::uint32_t generation() const { return generation_.load(std::memory_order_acquire); }
 
 private:
     // Held only to copy or swap the pointer. (libstdc++ 12's
@@ -59,6 +64,7 @@ private:
     // as cheap here and plainly right.)
     mutable Mutex mutex_;
     std::shared_ptr<const ExpansionTable> current_;
+    std::atomic<std::uint32_t> generation_{0};
 };
 
 }  // namespace calmirande

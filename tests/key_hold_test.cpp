@@ -240,7 +240,7 @@ TEST(KeyHold, TheRingWrapsInOrder) {
     std::uint32_t expected = 0;
     for (int round = 0; round < 3; ++round) {
         hold.expansionBegun();
-        for (std::size_t i = 0; i < KeyHold::MaxHeldKeys * 2 / 3; ++i) hold.hold({WmKeyDown, 'A', next++, 0});
+        for (std::size_t i = 0; i < KeyHold::MaxHeldKeys * 2 / 3; ++i) hold.hold({WmKeyDown, static_cast<std::uint32_t>('A' + i % 2), next++, 0});
         hold.expansionEnded();
         const std::vector<HeldKey> batch = hold.takeBatch();
         for (const HeldKey& key : batch) EXPECT_EQ(key.scanCode, expected++);
