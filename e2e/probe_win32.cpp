@@ -70,9 +70,11 @@
 //       loaded its list. Exit 0 idle, 4 no window, 5 timed out.
 //   keylog --out FILE [--ready FILE] [--timeout-ms T]
 //       Installs a WH_KEYBOARD_LL hook, as the program does, and writes what
-//       it sees after T ms (default 3000): one "DOWN|UP vk scan flags unit"
-//       line per key, vk/scan/flags in hex and the ToUnicode result of the
-//       hook's own thread (the unit in hex, "dead", or "-" for no character).
+//       it sees after T ms (default 3000): one "DOWN|UP vk scan flags unit
+//       extra" line per key, vk/scan/flags in hex, the ToUnicode result of
+//       the hook's own thread (the unit in hex, "dead", or "-" for no
+//       character) and dwExtraInfo in hex (43414C4D the program's blocks,
+//       43414C52 its replays of held keys).
 //       Shows what reaches the program's hook on this X keyboard setup.
 //   command --class C --id N
 //       Posts WM_COMMAND N with no control (lParam 0) to the first top-level
@@ -555,9 +557,9 @@ LRESULT CALLBACK keyLogProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
             if (result < 0) std::snprintf(unit, sizeof unit, "dead");
             else if (result > 0) std::snprintf(unit, sizeof unit, "%X", static_cast<unsigned>(units[0]));
         }
-        char line[96];
-        std::snprintf(line, sizeof line, "%s %lX %lX %lX %s\n", down ? "DOWN" : "UP", key.vkCode, key.scanCode,
-                      key.flags, unit);
+        char line[112];
+        std::snprintf(line, sizeof line, "%s %lX %lX %lX %s %lX\n", down ? "DOWN" : "UP", key.vkCode, key.scanCode,
+                      key.flags, unit, static_cast<unsigned long>(key.dwExtraInfo));
         try {
             *gKeyLog += line;
         } catch (...) {

@@ -33,6 +33,8 @@ ACC_TEXT='Très élégant : déjà reçu, où ça coûte 5 € à Noël ?'
 ADR_TEXT=$'12 rue des Lilas\r\n75001 Paris\tFrance\r\n'
 # 400 characters, for the time of a long text.
 LNG_TEXT="$(printf 'Un texte. %.0s' {1..39})Fin du tex"
+# 3,000 characters: seconds under Wine, what the user types meanwhile waits.
+MIL_TEXT="$(printf 'Ligne %03d du bloc. ' {1..150})"
 
 program_write_files() {
     local dir=$1 aid=$2
@@ -54,7 +56,8 @@ program_write_files() {
         $'cdl\tCordialement,' \
         $'col\tcol1<T>col2' \
         $'emo\tBravo \xF0\x9F\x8E\x89 !' \
-        "lng"$'\t'"$LNG_TEXT"
+        "lng"$'\t'"$LNG_TEXT" \
+        "mil"$'\t'"$MIL_TEXT"
     printf '\xEF\xBB\xBF%s\r\n%s' "$PROGRAM_LIST" "$aid" >"$dir/Preferences.txt"
 }
 
@@ -855,7 +858,7 @@ program_keypad_session() {
     PROGRAM_TARGET=notepad
 }
 
-# E2E_PROGRAM_SESSIONS="typing load guards aid-off fr" (any of them) runs only
+# E2E_PROGRAM_SESSIONS="typing load guards aid-off fr bystander long" (any of them) runs only
 # those sessions of the program group; unset, all of them.
 program_session() { [[ -z ${E2E_PROGRAM_SESSIONS:-} || " $E2E_PROGRAM_SESSIONS " == *" $1 "* ]]; }
 
@@ -882,7 +885,133 @@ program_cases() {
         fi
     fi
     if program_session fr; then program_fr_cases; fi
+    if program_session bystander; then program_bystander_session; fi
+    if program_session long; then program_long_text_session; fi
     if [[ " ${E2E_PROGRAM_SESSIONS:-} " == *" sentences "* ]]; then program_sentence_session; fi
+}
+
+# Another low-level hook, installed before the program (so called after its
+# hook), sees every key as the target gets it. A paragraph with no
+# abbreviation reaches it as typed: none held, none given back. After an
+# abbreviation only the keys typed while its block goes in come back.
+program_bystander_session() {
+    local name=program-bystander log="$ARTIFACTS/keylog-bystander.txt" ready="$E2E_TMP/bystander.ready" pid
+    local plain='le chat dort sur le mur et la pluie tombe sans bruit '
+    rm -f "$ready" "$log"
+    e2e_focus_notepad
+    e2e_probe keylog --out "$(e2e_winpath "$log")" --ready "$(e2e_winpath "$ready")" --timeout-ms 25000 &
+    pid=$!
+    if ! e2e_wait_for 10 "the bystander hook" test -e "$ready" || ! program_start "$PROGRAM_DIR"; then
+        fail "$name" "the bystander hook or the program did not come up"
+        return
+    fi
+    PROGRAM_TARGET=notepad
+    target_clear
+    program_type_at ~60 "$plain"
+    sleep 1
+    program_type_at ~60 'slt bien le bonjour '
+    wait "$pid" || true
+    program_end_case program-bystander-timings calmirande-timings-bystander.txt
+    # Up to the program's first block: the plain paragraph.
+    local counts
+    counts=$(tr -d '\r' <"$log" | awk '
+        $6 == "43414C4D" { block = 1 }
+        !block && $6 == "43414C52" { plainReplayed++ }
+        !block && $6 == "0" && $1 == "DOWN" { plainTyped++ }
+        block && $6 == "43414C52" && $1 == "DOWN" { afterReplayed++ }
+        block && $6 == "0" && $1 == "DOWN" { afterTyped++ }
+        END { printf "%d %d %d %d", plainTyped, plainReplayed, afterTyped, afterReplayed }')
+    local plain_typed plain_replayed after_typed after_replayed
+    read -r plain_typed plain_replayed after_typed after_replayed <<<"$counts"
+    echo "  figure: keys given back by the program: $plain_replayed of $plain_typed presses in a paragraph with no abbreviation; $after_replayed of the $after_typed presses after an abbreviation"
+    if ((plain_typed < ${#plain} || plain_replayed != 0)); then
+        fail "$name" "the plain paragraph was not left as typed: $plain_replayed events given back, $plain_typed presses seen (${#plain} typed)"
+    else
+        pass "$name"
+    fi
+}
+
+# A 3,000-character text in the key pad, and the user at work while it goes
+# in: keys typed come after it in order; Escape stops it; keys typed before
+# a click into another window never act there.
+program_long_text_session() {
+    e2e_focus_notepad
+    if ! program_start "$PROGRAM_DIR" || ! e2e_start_keypad; then
+        fail program-long-start "the program or the key pad did not come up"
+        return
+    fi
+    PROGRAM_TARGET=keypad
+    local typed
+    typed=$(printf 'abcdefghijklmnopqrstuvwxy%.0s' {1..12})
+    local expected="$E2E_TMP/keypad-long-typed-on.expected"
+    printf '%s' "$MIL_TEXT $typed" >"$expected"
+    if ! target_clear; then
+        fail keypad-long-typed-on "could not empty the key pad"
+    else
+        # 300 keys at 15 ms a key, all while the text goes in.
+        xdotool type --delay 40 'mil '
+        program_type_at ~15 "$typed"
+        if e2e_wait_for 90 "the text, then the keys typed during it" target_holds "$expected" 2>/dev/null &&
+            target_settles "$expected"; then
+            pass keypad-long-typed-on
+        else
+            cp "$(target_text)" "$ARTIFACTS/keypad-long-typed-on.text"
+            fail keypad-long-typed-on "the key pad does not hold the text followed by the 300 keys typed during it ($(wc -c <"$(target_text)") bytes)"
+        fi
+    fi
+    program_long_stopped_case keypad-long-escape 'ok' '+Escape'
+    if e2e_start_wordpad; then
+        local wordpad="$E2E_TMP/long-wordpad.expected"
+        printf 'garder' >"$wordpad"
+        xdotool type --delay 40 garder
+        e2e_focus_keypad
+        program_long_stopped_case keypad-long-click-away '' '~40 xyz' '+ctrl+a BackSpace' @focus-wordpad
+        if ! e2e_wait_for 10 "WordPad's text" e2e_wordpad_holds "$wordpad" || ! sleep 2 || ! e2e_wordpad_holds "$wordpad"; then
+            show_bytes wordpad "$E2E_TMP/wordpad.txt"
+            fail keypad-long-wordpad-kept "keys typed for the key pad acted in WordPad"
+        else
+            pass keypad-long-wordpad-kept
+        fi
+        e2e_stop_wordpad
+    else
+        fail keypad-long-click-away "WordPad did not come up"
+    fi
+    e2e_stop_keypad
+    PROGRAM_TARGET=notepad
+    program_end_case program-long-timings calmirande-timings-long.txt
+}
+
+# program_long_stopped_case NAME AFTER ACTION...: "mil " in an empty key pad,
+# ACTION a second later while the text goes in; the key pad must end with a
+# part of the text (not all of it) followed by AFTER, typed after the stop.
+program_long_stopped_case() {
+    local name=$1 after=$2 action
+    shift 2
+    target_clear || { fail "$name" "could not empty the key pad"; return; }
+    xdotool type --delay 40 'mil '
+    sleep 1
+    for action in "$@"; do
+        if [[ $action == @focus-wordpad ]]; then e2e_focus_wordpad || true; else program_input "$action"; fi
+    done
+    sleep 2
+    [[ -z $after ]] || xdotool type --delay 40 -- "$after"
+    # Settled: the same text twice, two seconds apart.
+    local previous='' text=''
+    for _ in $(seq 15); do
+        e2e__read_retried read-text --class "$KEYPAD_CLASS" --out "$(e2e_winpath "$E2E_TMP/keypad.txt")" || true
+        text=$(cat "$E2E_TMP/keypad.txt" 2>/dev/null)
+        [[ -n $text && $text == "$previous" ]] && break
+        previous=$text
+        sleep 2
+    done
+    cp "$E2E_TMP/keypad.txt" "$ARTIFACTS/$name.text" 2>/dev/null || true
+    local part=${text%"$after"}
+    if [[ $text != *"$after" || -z $part || ${#part} -ge ${#MIL_TEXT} || $MIL_TEXT != "$part"* ]]; then
+        fail "$name" "the key pad holds ${#text} characters, not a part of the text followed by \"$after\""
+    else
+        echo "  $name: ${#part} of ${#MIL_TEXT} characters went in before the stop"
+        pass "$name"
+    fi
 }
 
 # Only the sentences, E2E_SENTENCE_ROUNDS times (1) in each target named by

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <new>
 #include <utility>
 
 #include "common/sync.h"
 #include "common/thread_win32.h"
+#include "common/unique_handle_win32.h"
 
 namespace calmirande {
 
@@ -128,24 +131,6 @@ std::size_t sendHeldKeys(const std::vector<HeldKey>& keys) {
     return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept {
-    gate.workerStarting();
-    const bool started = startDetachedThread([batch = std::move(keys), &gate, &counters]() noexcept {
-        std::size_t inserted = 0;
-        try {
-            inserted = sendHeldKeys(batch);
-        } catch (...) {
-            // A batch that fails to go in is reported short; the hold lets go of it.
-        }
-        if (inserted < batch.size()) counters.replaysShort.fetch_add(1, std::memory_order_relaxed);
-        counters.replayInserted.store(static_cast<std::int32_t>(inserted), std::memory_order_release);
-        wakeLoop(counters);
-        gate.workerEnded();  // last: shutdown may release everything once it reads 0
-    });
-    if (!started) gate.workerEnded();
-    return started;
-}
-
 std::size_t Win32InputSink::send(const std::vector<InputEvent>& events) {
     // A long block takes several calls: from the first one's start to the
     // last one's return.
@@ -162,39 +147,131 @@ void Win32InputSink::waitMicroseconds(std::int64_t microseconds) {
 
 void holdDeliveriesForTests(unsigned milliseconds) { deliveryHoldMs.store(milliseconds, std::memory_order_relaxed); }
 
+namespace {
+
+// One batch of held keys sent again; its sender's report wakes the loop.
+void replayBatch(const std::vector<HeldKey>& batch, HookCounters& counters) noexcept {
+    std::size_t inserted = 0;
+    try {
+        inserted = sendHeldKeys(batch);
+    } catch (...) {
+        // A batch that fails to go in is reported short; the hold lets go of it.
+    }
+    if (inserted < batch.size()) counters.replaysShort.fetch_add(1, std::memory_order_relaxed);
+    counters.replayInserted.store(static_cast<std::int32_t>(inserted), std::memory_order_release);
+    wakeLoop(counters);
+}
+
+// One completed word from its snapshot of the table to its block (or
+// nothing), reported over whatever happens.
+void expandWord(const CompletedWord& completed, const ExpansionTableSlot& tables, ExpansionGate& gate,
+                HookCounters& counters) noexcept {
+    bool handedOver = false;  // from then on runExpansion ends the gate's expansion, whatever happens
+    try {
+        const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
+        Win32InputSink sink(&counters, &gate);
+        if (const unsigned hold = deliveryHoldMs.load(std::memory_order_relaxed)) ::Sleep(hold);
+        DeliveryResult result = DeliveryResult::Sent;
+        handedOver = true;
+        if (const auto plan = runExpansion(completed, *table, gate, sink, &result)) {
+            DeliveryTiming timing;
+            timing.events = plan->events.size();
+            timing.result = result;
+            if (sink.sentAt() != 0) {
+                timing.hookToSendingMs = static_cast<double>(sink.sendingAt() - completed.end.microseconds) / 1e3;
+                timing.hookToSentMs = static_cast<double>(sink.sentAt() - completed.end.microseconds) / 1e3;
+            }
+            recordDelivery(timing);
+        }
+    } catch (...) {
+        // Nothing to report to: an expansion that fails types nothing more.
+        if (!handedOver) gate.endTyping();
+    }
+    // The user's keys held since the ending key may go back now.
+    reportExpansionOver(counters);
+}
+
+// The one thread that types for the program, from its first word to its
+// end: the blocks of expansions and the batches of held keys, one at a time,
+// in the order they were handed over (a word that a batch ends is typed
+// after that batch). Living as long as the process, it makes the ending key
+// to the block's first event independent of a thread's creation. Each job
+// is counted by the gate (workersRunning) from its handing over to its end,
+// which is what the program's shutdown waits for.
+class Typist {
+public:
+    static Typist* instance() noexcept {
+        // Made on first use and never destroyed: the thread waits on it until
+        // the process ends, after the shutdown has waited for its jobs.
+        static Typist* const typist = [] { return new (std::nothrow) Typist; }();
+        return typist && typist->started_ ? typist : nullptr;
+    }
+
+    bool hand(CompletedWord word, std::vector<HeldKey> keys, bool replay, const ExpansionTableSlot* tables,
+              ExpansionGate& gate, HookCounters& counters) noexcept {
+        gate.workerStarting();
+        try {
+            const LockGuard lock(mutex_);
+            jobs_.push_back(Job{std::move(word), std::move(keys), replay, tables, &gate, &counters});
+        } catch (...) {
+            gate.workerEnded();
+            return false;
+        }
+        ::SetEvent(wake_.get());
+        return true;
+    }
+
+private:
+    struct Job {
+        CompletedWord word;
+        std::vector<HeldKey> keys;
+        bool replay = false;
+        const ExpansionTableSlot* tables = nullptr;  // the process's; we don't own them
+        ExpansionGate* gate = nullptr;
+        HookCounters* counters = nullptr;
+    };
+
+    Typist() : wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+        started_ = wake_ && startDetachedThread([this]() noexcept { run(); });
+    }
+
+    void run() noexcept {
+        for (;;) {
+            ::WaitForSingleObject(wake_.get(), INFINITE);
+            for (;;) {
+                Job job;
+                {
+                    const LockGuard lock(mutex_);
+                    if (jobs_.empty()) break;
+                    job = std::move(jobs_.front());
+                    jobs_.pop_front();
+                }
+                if (job.replay) replayBatch(job.keys, *job.counters);
+                else expandWord(job.word, *job.tables, *job.gate, *job.counters);
+                job.gate->workerEnded();  // last: shutdown may release everything once it reads 0
+            }
+        }
+    }
+
+    Mutex mutex_;
+    std::deque<Job> jobs_;
+    UniqueKernelHandle wake_;
+    bool started_ = false;
+};
+
+}  // namespace
+
+bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept {
+    Typist* const typist = Typist::instance();
+    return typist && typist->hand({}, std::move(keys), true, nullptr, gate, counters);
+}
+
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           HookCounters& counters) noexcept {
-    gate.workerStarting();
-    const bool started = startDetachedThread([completed = std::move(word), &tables, &gate, &counters]() noexcept {
-        bool handedOver = false;  // from then on runExpansion ends the gate's expansion, whatever happens
-        try {
-            const std::shared_ptr<const ExpansionTable> table = tables.snapshot();
-            Win32InputSink sink(&counters, &gate);
-            if (const unsigned hold = deliveryHoldMs.load(std::memory_order_relaxed)) ::Sleep(hold);
-            DeliveryResult result = DeliveryResult::Sent;
-            handedOver = true;
-            if (const auto plan = runExpansion(completed, *table, gate, sink, &result)) {
-                DeliveryTiming timing;
-                timing.events = plan->events.size();
-                timing.result = result;
-                if (sink.sentAt() != 0) {
-                    timing.hookToSendingMs = static_cast<double>(sink.sendingAt() - completed.end.microseconds) / 1e3;
-                    timing.hookToSentMs = static_cast<double>(sink.sentAt() - completed.end.microseconds) / 1e3;
-                }
-                recordDelivery(timing);
-            }
-        } catch (...) {
-            // Nothing to report to: an expansion that fails types nothing more.
-            if (!handedOver) gate.endTyping();
-        }
-        // The user's keys held since the ending key may go back now.
+    Typist* const typist = Typist::instance();
+    if (!typist || !typist->hand(std::move(word), {}, false, &tables, gate, counters)) {
+        gate.endTyping();  // nothing will type it: the hook's expansion is over
         reportExpansionOver(counters);
-        gate.workerEnded();  // last: shutdown may release everything once it reads 0
-    });
-    if (!started) {
-        gate.endTyping();  // the thread never started: the hook's expansion is over
-        reportExpansionOver(counters);
-        gate.workerEnded();
     }
 }
 

@@ -80,13 +80,15 @@ std::vector<DeliveryTiming> deliveryTimings();
 // block. 0 (no wait) unless set; any thread.
 void holdDeliveriesForTests(unsigned milliseconds);
 
-// Starts the short-lived worker thread of one completed word, counted by the
-// gate (workersRunning) from before it starts to its end; the hook has begun
-// the gate's expansion, which the worker ends (or this, when it cannot
-// start), and reports its end in `counters` (expansionsOver). The word is handed over by value; the worker takes its table
-// snapshot once, as it starts. `tables`, `gate` and `counters` must outlive
-// every worker (they live as long as the process). Never throws: a worker
-// that cannot start is a word not expanded.
+// Hands one completed word to the program's typist (one thread for the
+// whole run, started on first use), which plans and types it after the jobs
+// handed over before it. Counted by the gate (workersRunning) from now to
+// its end; the hook has begun the gate's expansion, which the typist ends
+// (or this, when it cannot be handed over), and reports its end in
+// `counters` (expansionsOver). The typist takes its table snapshot when the
+// job starts. `tables`, `gate` and `counters` must outlive every job (they
+// live as long as the process). Never throws: a word that cannot be handed
+// over is a word not expanded.
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           HookCounters& counters) noexcept;
 
@@ -94,9 +96,9 @@ void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, 
 // stamps, in one SendInput call; returns how many went in.
 std::size_t sendHeldKeys(const std::vector<HeldKey>& keys);
 
-// Sends a batch of held keys on a short-lived thread, counted by the gate like
-// a worker, and reports how many went in (replayInserted). False when no
-// thread could be started; nothing was sent then.
+// Hands a batch of held keys to the typist, counted by the gate like a word,
+// which sends it and reports how many went in (replayInserted). False when
+// it could not be handed over; nothing was sent then.
 bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept;
 
 }  // namespace calmirande

@@ -111,8 +111,9 @@ private:
 class KeyboardEngine {
 public:
     // Keys may be held this long at most: past it the block under way is
-    // asked to stop, and the keys go back once it has.
-    static constexpr std::uint32_t MaxHoldMs = 10'000;
+    // asked to stop, and the keys go back once it has. A block is in at
+    // once on Windows; under Wine 20,000 characters take about 20 s.
+    static constexpr std::uint32_t MaxHoldMs = 30'000;
     static constexpr std::uint32_t VkEscape = 0x1B;
 
     // `gate` and `counters` must outlive the engine.
