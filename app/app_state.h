@@ -1,9 +1,10 @@
 #pragma once
 // The one process-wide record that ties the program together. Owned by the
 // entry point for the whole run; every field is written on the main thread.
-// The expansion workers see only `gate` (through its atomics) and `tables`
-// (through snapshots).
+// The hooks' thread and the typist see only `gate` (through its atomics),
+// `tables` (through snapshots) and `activeListIndex` (atomic).
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -15,7 +16,9 @@ namespace calmirande {
 
 struct AppState {
     std::u16string activeListFile;     // with ".dat"; empty when no list is active
-    std::int32_t activeListIndex = -1;  // position in the catalogue, -1 for none
+    // Position in the catalogue, -1 for none. Atomic: the keyboard hook's
+    // thread reads whether a list is active.
+    std::atomic<std::int32_t> activeListIndex{-1};
     ExpansionGate gate;                 // expansionActive, and whether an expansion is typing
     // The user's choice of tray item "Activer les Abréviations", which its
     // check mark shows. The gate's switch follows it, except while the editor

@@ -7,8 +7,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,7 @@
 #include "common/app_messages_win32.h"
 #include "common/message_box_win32.h"
 #include "common/messages.h"
+#include "common/sync.h"
 #include "common/unique_handle_win32.h"
 #include "common/wide_win32.h"
 #include "editor/editor_entry.h"
@@ -34,7 +37,6 @@
 #include "editor/editor_window_win32.h"
 #include "editor/modal_child_win32.h"
 #include "engine/delivery_win32.h"
-#include "engine/hook_watchdog.h"
 #include "engine/input_hooks_win32.h"
 #include "engine/writing_aid_win32.h"
 #include "lists/file_store_win32.h"
@@ -46,24 +48,99 @@ namespace calmirande {
 namespace {
 
 constexpr UINT_PTR TrayRetryTimer = 1;
-constexpr UINT_PTR HookWatchdogTimer = 2;
 
-// The hooks' view of the writing-aid strip.
+// The hooks' view of the writing-aid strip, across threads. The hooks'
+// thread asks whether a word selects rows (from its own snapshot of the
+// rows' keys, published here with each new list) and what to show; the
+// strip is the main thread's, which shows the last request when the posted
+// WmAidFollowUp comes.
 class WritingAidAdapter final : public WritingAidView {
 public:
     WritingAidAdapter(WritingAidWindow& window, const std::int32_t& writingAidEnabled)
-        : window_(window), writingAidEnabled_(writingAidEnabled) {}
-    void update(std::u16string_view aidWord) override { window_.update(aidWord, writingAidEnabled_ != 0); }
-    void hide() override { window_.hide(); }
-    bool selectsRows(std::u16string_view aidWord) const override { return window_.selects(aidWord); }
+        : window_(window), writingAidEnabled_(writingAidEnabled) {
+        pendingWord_.reserve(MaxTypedWordLength);
+    }
+
+    // Main thread, before the hooks start: where the requests are posted.
+    void setMainWindow(HWND window) noexcept { mainWindow_ = window; }
+    // Main thread: the strip itself, for the shell's own hides.
+    WritingAidWindow& window() noexcept { return window_; }
+
+    // Main thread: the rows of a newly loaded active list.
+    void setRows(const AbbreviationList& rows) noexcept {
+        window_.setRows(rows);
+        try {
+            auto model = std::make_shared<const WritingAidModel>(rows);
+            const LockGuard lock(mutex_);
+            model_ = std::move(model);
+            ++modelGeneration_;
+        } catch (...) {
+            // The hooks keep the rows they had: the strip may show for a word it then hides.
+        }
+    }
+    // Main thread, on WmAidFollowUp.
+    void showPending() noexcept {
+        Action action;
+        std::u16string word;
+        {
+            const LockGuard lock(mutex_);
+            action = std::exchange(pending_, Action::None);
+            try {
+                word = pendingWord_;
+            } catch (...) {
+                action = Action::Hide;
+            }
+        }
+        if (action == Action::Update) window_.update(word, writingAidEnabled_ != 0);
+        if (action == Action::Hide) window_.hide();
+    }
+
+    // The hooks' thread.
+    void update(std::u16string_view aidWord) override { request(Action::Update, aidWord); }
+    void hide() override { request(Action::Hide, {}); }
+    bool selectsRows(std::u16string_view aidWord) const override {
+        if (modelGeneration_ != seenGeneration_) {
+            const LockGuard lock(mutex_);
+            hookModel_ = model_;
+            seenGeneration_ = modelGeneration_;
+        }
+        try {
+            return hookModel_ && writingAidSelects(*hookModel_, aidWord);
+        } catch (...) {
+            return true;  // let update() decide
+        }
+    }
 
 private:
+    enum class Action { None, Update, Hide };
+
+    void request(Action action, std::u16string_view aidWord) noexcept {
+        bool post = false;
+        {
+            const LockGuard lock(mutex_);
+            // Room reserved once: a word of up to MaxTypedWordLength never allocates.
+            pendingWord_.assign(aidWord.substr(0, MaxTypedWordLength));
+            post = pending_ == Action::None;
+            pending_ = action;
+        }
+        if (post) ::PostMessageW(mainWindow_, WmAidFollowUp, 0, 0);
+    }
+
     WritingAidWindow& window_;
     const std::int32_t& writingAidEnabled_;
+    HWND mainWindow_ = nullptr;  // we don't own it: the entry point does
+    mutable Mutex mutex_;
+    Action pending_ = Action::None;
+    std::u16string pendingWord_;
+    std::shared_ptr<const WritingAidModel> model_;
+    std::atomic<std::uint32_t> modelGeneration_{0};
+    // The hooks' thread's own copy.
+    mutable std::shared_ptr<const WritingAidModel> hookModel_;
+    mutable std::uint32_t seenGeneration_ = 0;
 };
 
 // Makes the loaded list the active one: the engine's table and the strip's rows.
-void activateList(AppState& state, FileStore& files, WritingAidWindow* aid) {
+void activateList(AppState& state, FileStore& files, WritingAidAdapter* aid) {
     ActiveList list;
     const OperationResult loaded = loadActiveList(files, state.activeListFile, list);
     if (!loaded.succeeded) showMessage(loaded.message, messages::TitleInfo);
@@ -90,7 +167,7 @@ double millisecondsSinceProcessStart() noexcept {
 class TrayController {
 public:
     TrayController(HINSTANCE instance, AppState& state, FileStore& files, AboutWindow& about, HelpWindow& help,
-                   WritingAidWindow* aid, EditorEntry& editor)
+                   WritingAidAdapter* aid, EditorEntry& editor)
         : instance_(instance), state_(state), files_(files), about_(about), help_(help), aid_(aid), editor_(editor) {}
 
     void setHooks(InputHooks* hooks) noexcept { hooks_ = hooks; }
@@ -121,7 +198,7 @@ public:
     }
     void removeIcon() noexcept { icon_.reset(); }
 
-    int hooksReinstalled() const { return hooksReinstalled_; }
+    int hooksReinstalled() const { return hooks_ ? hooks_->hooksReinstalled() : 0; }
 #ifdef CALMIRANDE_INSTRUMENT
     double trayIconMs() const { return trayIconMs_; }
     bool trayIconShown() const { return icon_ && icon_->shown(); }
@@ -130,8 +207,8 @@ public:
     // Every message the About window leaves to the shell.
     std::optional<LRESULT> onMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         try {
-            if (message == WmHookFollowUp) {
-                if (hooks_) hooks_->runFollowUp();
+            if (message == WmAidFollowUp) {
+                if (aid_) aid_->showPending();
                 return 0;
             }
 #ifdef CALMIRANDE_INSTRUMENT
@@ -141,10 +218,6 @@ public:
                 return 0;
             }
 #endif
-            if (message == WM_TIMER && wParam == HookWatchdogTimer) {
-                if (hooks_ && hooks_->reinstallIfLost()) ++hooksReinstalled_;
-                return 0;
-            }
             if (message == WmTrayIcon) {
                 if (trayMenuOpens(trayMouse(LOWORD(lParam)), editor_.busy())) showTrayMenu(about_.hwnd(), hmenu_.get());
                 return 0;
@@ -194,7 +267,7 @@ private:
     void runCommand(std::uint32_t id) {
         const TrayCommandResult result = chooseTrayCommand(state_, menu_, files_, editor_, id, help_.isOpen());
         updateTrayMenu(hmenu_.get(), menu_);
-        if (result.hideWritingAid && aid_) aid_->hide();
+        if (result.hideWritingAid && aid_) aid_->window().hide();
         switch (result.action) {
             case TrayAction::ShowAbout:
                 about_.show();
@@ -228,10 +301,9 @@ private:
     FileStore& files_;
     AboutWindow& about_;
     HelpWindow& help_;
-    WritingAidWindow* aid_;  // null when the strip could not be made
+    WritingAidAdapter* aid_;  // null when the strip could not be made
     EditorEntry& editor_;
     InputHooks* hooks_ = nullptr;  // we don't own these: run() does
-    int hooksReinstalled_ = 0;
     TrayMenu menu_;
     UniqueMenu hmenu_;
     std::optional<TrayIcon> icon_;
@@ -244,7 +316,7 @@ private:
 // rest of the program, as the shell's decisions say. Main thread only.
 class EditorEffects final : public EditorHost {
 public:
-    EditorEffects(AppState& state, FileStore& files, WritingAidWindow* aid) : state_(state), files_(files), aid_(aid) {}
+    EditorEffects(AppState& state, FileStore& files, WritingAidAdapter* aid) : state_(state), files_(files), aid_(aid) {}
     void setTray(TrayController* tray) noexcept { tray_ = tray; }
 
     void catalogueChanged(const std::vector<std::u16string>& fileNames) override {
@@ -262,7 +334,7 @@ public:
 private:
     AppState& state_;
     FileStore& files_;
-    WritingAidWindow* aid_;            // null when the strip could not be made
+    WritingAidAdapter* aid_;           // null when the strip could not be made
     TrayController* tray_ = nullptr;   // we don't own it: run() does
 };
 
@@ -285,24 +357,14 @@ WindowsVersionQuery queryWindowsVersion() noexcept {
     return query;
 }
 
-// The program's loop. The hooks are called inside its PeekMessage (the
-// system delivers them like sent messages), and what they leave runs right
-// after it returns, without a message of their own to wake the loop.
-// The editor's controls take Tab and the dialog keys while it shows; About
-// and Help take theirs.
-void runMessageLoop(InputHooks& hooks, const AppState& state, EditorWindow& editor, AboutWindow& about,
-                    HelpWindow& help) {
+// The program's loop (the hooks have a thread and a loop of their own). The
+// editor's controls take Tab and the dialog keys while it shows; About and
+// Help take theirs.
+void runMessageLoop(const AppState& state, EditorWindow& editor, AboutWindow& about, HelpWindow& help) {
     MSG message;
     while (!state.quitRequested) {
-        hooks.setLoopRunsFollowUpNext(true);
-        const BOOL got = ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
-        hooks.setLoopRunsFollowUpNext(false);
-        runPendingHookWork();
-        if (!got) {
-            ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            continue;
-        }
-        if (message.message == WM_QUIT) return;
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got <= 0) return;  // WM_QUIT, or a loop that cannot go on
         if (editor.takesDialogKey(message) || about.takesDialogKey(message) || help.takesDialogKey(message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
@@ -319,11 +381,13 @@ void writeTimings(const InputHooks& hooks, const TrayController& tray) {
     std::fprintf(out, "hook_samples %zu\nhook_p50_us %.2f\nhook_p99_us %.2f\nhook_max_us %.2f\n", hook.count(),
                  hook.percentile(50), hook.percentile(99), hook.percentile(100));
     std::fprintf(out, "tray_icon_shown %d\ntray_icon_ms %.1f\n", tray.trayIconShown() ? 1 : 0, tray.trayIconMs());
-    std::fprintf(out, "hooks_reinstalled %d\n", tray.hooksReinstalled());
+    std::fprintf(out, "hooks_reinstalled %d\nreplays_short %u\n", tray.hooksReinstalled(),
+                 static_cast<unsigned>(hooks.replaysShort()));
     // One line a delivery: the ending key's hook call to the SendInput call
     // and to its return (-1 when nothing was sent), the block's events and
     // how it went (0 sent, 1 fewer events inserted, 2 typed on, 3 focus
-    // changed, 4 no focus, 5 modifiers held).
+    // changed, 4 no focus, 5 modifiers held, 6 focus lost during a long
+    // text, 7 stopped).
     for (const DeliveryTiming& delivery : deliveryTimings()) {
         std::fprintf(out, "delivery hook_to_sending_ms %.3f hook_to_sent_ms %.3f events %zu result %d\n",
                      delivery.hookToSendingMs, delivery.hookToSentMs, delivery.events,
@@ -406,34 +470,32 @@ int run(HINSTANCE instance) {
     const bool aidReady = aidWindow.create(instance, fonts.smallBold.get());
     WritingAidWindow* const aid = aidReady ? &aidWindow : nullptr;
     WritingAidAdapter aidView(aidWindow, state.writingAidEnabled);
+    WritingAidAdapter* const aidRows = aidReady ? &aidView : nullptr;
     // Built hidden, with the strip hidden first; the program goes on without it
     // when it cannot be made.
     if (aid) aid->hide();
-    // The editor's modal children run loops of their own: what the hooks
-    // leave must run in them as in ours.
-    setModalLoopPendingWork(&runPendingHookWork);
-    EditorEffects editorEffects(state, files, aid);
+    EditorEffects editorEffects(state, files, aidRows);
     EditorWindow editor(files, editorEffects, state.catalogue.fileNames);
     editor.create(instance, fonts.list.get());
 
     AboutWindow about;
     if (!about.create(instance)) return 0;
     HelpWindow help;
-    TrayController tray(instance, state, files, about, help, aid, editor);
+    TrayController tray(instance, state, files, about, help, aidRows, editor);
     editorEffects.setTray(&tray);
     about.setShellMessages([&tray](UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         return tray.onMessage(message, wParam, lParam);
     });
 
-    InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidReady ? &aidView : nullptr);
+    aidView.setMainWindow(about.hwnd());
+    InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidRows);
     tray.setHooks(&hooks);
-    hooks.install(instance, about.hwnd(), WmHookFollowUp);
+    hooks.start(instance);
 #ifdef CALMIRANDE_INSTRUMENT
     if (const wchar_t* hold = _wgetenv(L"CALMIRANDE_E2E_HOLD_DELIVERY_MS")) {
         holdDeliveriesForTests(static_cast<unsigned>(_wtoi(hold)));
     }
 #endif
-    ::SetTimer(about.hwnd(), HookWatchdogTimer, HookWatchdogPeriodMs, nullptr);
 
     about.fill(fonts.titleBold.get(), fonts.smallBold.get());
     tray.buildMenu();
@@ -445,7 +507,7 @@ int run(HINSTANCE instance) {
 
     const FirstRunGuidance guidance = firstRunGuidance(state.catalogue, state.activeListIndex);
     if (guidance == FirstRunGuidance::LoadActiveList) {
-        activateList(state, files, aid);
+        activateList(state, files, aidRows);
     } else {
         showMessage(guidanceMessage(guidance), messages::ProgramName);
         // "Quitter" may have been chosen while the box was up: no editor then.
@@ -453,13 +515,13 @@ int run(HINSTANCE instance) {
     }
 
     // "Quitter" may have been chosen while the guidance was shown.
-    if (!state.quitRequested) runMessageLoop(hooks, state, editor, about, help);
+    if (!state.quitRequested) runMessageLoop(state, editor, about, help);
 
     // No expansion starts once the hooks are gone; the running ones read the
     // gate and the table, so they end before anything is released. The keys
     // the user typed meanwhile go in after the block and the replay in
     // flight, as they would have.
-    hooks.uninstall();
+    hooks.stop();
     TickShutdownClock clock;
     const bool drained = waitWhileBusy([&state] { return state.gate.workersRunning(); }, clock);
     if (drained) hooks.releaseHeldKeys();

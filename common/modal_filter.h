@@ -1,7 +1,7 @@
 #pragma once
 // Which messages a modal child's own loop lets through while the child is
 // open. The child takes everything; every other window of the program keeps
-// painting, its timers and the hooks' wake-up, but loses the user's input,
+// painting, its timers and the writing aid's follow-up, but loses the user's input,
 // its commands and the tray icon's clicks, which are taken from the queue
 // and dropped. Message numbers are Win32's; the decision is portable.
 

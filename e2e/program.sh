@@ -416,8 +416,8 @@ program_timings() {
                 printf "  hook against a bare hook (%d key presses, p50 %.1f us, p99 %.1f us): p50 %.2fx, p99 %.2fx\n",
                     bare_samples, bare_p50, bare_p99, p50 / bare_p50, p99 / bare_p99
             if (deliveries == 0) { print "  delivery: none recorded"; exit }
-            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d, focus lost during a long text %d\n",
-                deliveries, result[0], result[1], result[2], result[3], result[4], result[5], result[6]
+            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d, focus lost during a long text %d, stopped (Escape, held keys) %d\n",
+                deliveries, result[0], result[1], result[2], result[3], result[4], result[5], result[6], result[7]
             if (n == 0) exit
             sort_and_print("ending key (hook call) to SendInput called", sending)
             sort_and_print("ending key (hook call) to SendInput returned", sent)
@@ -468,22 +468,7 @@ program_end_case() {
     pass "$name"
 }
 
-CPU_HOG_PIDS=()
-
-cpu_load_start() {
-    local core
-    for core in $(seq "$(nproc)"); do
-        (while :; do :; done) &
-        CPU_HOG_PIDS+=($!)
-    done
-}
-
-cpu_load_stop() {
-    ((${#CPU_HOG_PIDS[@]})) || return 0
-    kill "${CPU_HOG_PIDS[@]}" 2>/dev/null || true
-    wait "${CPU_HOG_PIDS[@]}" 2>/dev/null || true
-    CPU_HOG_PIDS=()
-}
+source "$HERE/cpu_load.sh"
 
 # program_load_case NAME COUNT: COUNT words typed and expanded, one after the
 # other, with every core kept busy meanwhile. A wrong expansion (the text

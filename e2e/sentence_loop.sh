@@ -31,30 +31,17 @@ case ${E2E_LOOP_LOAD:-both} in
     *) echo "E2E_LOOP_LOAD: idle, load or both" >&2; exit 64 ;;
 esac
 
-hogs=()
-load_start() {
-    local core
-    for core in $(seq "$(nproc)"); do
-        (while :; do :; done) &
-        hogs+=($!)
-    done
-}
-load_stop() {
-    ((${#hogs[@]})) || return 0
-    kill "${hogs[@]}" 2>/dev/null || true
-    wait "${hogs[@]}" 2>/dev/null || true
-    hogs=()
-}
-trap load_stop EXIT
+source "$HERE/cpu_load.sh"
+trap cpu_load_stop EXIT
 
 total=0 exact=0 status=0
 for ((run = 1; run <= RUNS; run++)); do
     for load in "${loads[@]}"; do
-        [[ $load == load ]] && load_start
+        [[ $load == load ]] && cpu_load_start
         log="$KEPT/run$run-$load.log"
         E2E_ONLY=program E2E_PROGRAM_SESSIONS=sentences E2E_SENTENCE_ROUNDS=$ROUNDS \
             bash "$HERE/run.sh" "$BUILD_DIR" >"$log" 2>&1 || true
-        load_stop
+        cpu_load_stop
         passed=$(grep -c '^PASS .*-sentence-' "$log" || true)
         failed=$(grep -c '^FAIL .*-sentence-' "$log" || true)
         total=$((total + passed + failed))

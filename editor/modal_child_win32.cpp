@@ -5,13 +5,6 @@
 #include "common/modal_filter.h"
 
 namespace calmirande {
-namespace {
-
-PendingWork pendingWork = nullptr;
-
-}  // namespace
-
-void setModalLoopPendingWork(PendingWork work) noexcept { pendingWork = work; }
 
 RECT modalChildFrame(HWND owner, DWORD style, int innerWidth, int innerHeight, bool centreOnOwner) noexcept {
     RECT around = primaryScreen();
@@ -23,7 +16,6 @@ void runModalLoop(HWND child, const bool& finished, bool dialogKeys) noexcept {
     MSG message;
     while (!finished && ::IsWindow(child)) {
         const BOOL got = ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
-        if (pendingWork) pendingWork();
         if (!got) {
             ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             continue;

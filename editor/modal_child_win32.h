@@ -11,18 +11,12 @@ namespace calmirande {
 // on `owner`'s window.
 RECT modalChildFrame(HWND owner, DWORD style, int innerWidth, int innerHeight, bool centreOnOwner) noexcept;
 
-// What every loop of the program runs after each message it retrieves: the
-// keyboard hooks' pending work, which must run even while a modal child
-// holds the loop. Set once by the shell at start-up, before any child opens;
-// none (the default) runs nothing.
-using PendingWork = void (*)() noexcept;
-void setModalLoopPendingWork(PendingWork work) noexcept;
-
 // Serves `child` until `finished` is set: its messages are dispatched (with
-// dialog keys when `dialogKeys`) and the pending work above runs; the other
-// windows keep painting and the hooks' wake-up, and lose their input,
-// commands and the tray icon's clicks. A WM_QUIT ends the loop and is posted
-// again for the outer loop.
+// dialog keys when `dialogKeys`); the other windows keep painting, their
+// timers and the writing aid's follow-up, and lose their input, commands
+// and the tray icon's clicks. A WM_QUIT ends the loop and is posted again
+// for the outer loop. (The keyboard hooks run on a thread of their own: no
+// loop here delays them.)
 void runModalLoop(HWND child, const bool& finished, bool dialogKeys) noexcept;
 
 // Enables `owner` again, makes it the active window; the caller then

@@ -32,7 +32,7 @@ void recordDelivery(const DeliveryTiming& timing) {
 bool down(int key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; }
 
 void wakeLoop(const HookCounters& counters) {
-    ::PostMessageW(static_cast<HWND>(counters.wakeWindow), counters.wakeMessage, 0, 0);
+    ::PostThreadMessageW(counters.wakeThread, counters.wakeMessage, 0, 0);
 }
 
 void reportExpansionOver(HookCounters& counters) {

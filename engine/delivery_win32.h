@@ -18,8 +18,9 @@ namespace calmirande {
 // What the hook and the threads it starts share, and where the threads wake
 // the loop after a report; lives as long as the process.
 struct HookCounters : EngineCounters {
-    // Set before any thread starts; we don't own the window.
-    void* wakeWindow = nullptr;  // HWND
+    // The hooks' thread, and the thread message that makes it take the
+    // reports; set by that thread before it hands over any job.
+    std::uint32_t wakeThread = 0;  // a thread id
     std::uint32_t wakeMessage = 0;
 };
 

@@ -1,10 +1,19 @@
 #pragma once
-// The two system-wide low-level hooks. Their procedures only turn the event
-// into a HookEvent (or a mouse message), let the KeyboardEngine decide, and
-// pass the event on or swallow it as it says; the engine's follow-up runs in
-// the loop right after. They never wait and never throw. Main thread only:
-// the system calls the hooks on the thread that installed them, between two
-// messages of its loop.
+// The two system-wide low-level hooks, on a thread of their own. The system
+// calls a low-level hook on the thread that installed it, between two
+// messages of that thread's loop; with nothing else on it (no window, no
+// list to sort, no file to save, no message box), no work of the shell or
+// the editor can delay a key past LowLevelHooksTimeout, after which Windows
+// 7 and later pass the key on ahead of the held ones and then remove the
+// hook without a word.
+//
+// The hook procedures only turn the event into a HookEvent (or a mouse
+// message), let the KeyboardEngine decide, and pass the event on or swallow
+// it as it says; the engine's follow-up runs in the thread's loop right
+// after. They never wait and never throw. Everything of the engine belongs
+// to the hooks' thread; the main thread and the typist reach it only through
+// atomics (the gate, the counters, the active list's index), the published
+// table's slot and posted messages.
 
 #include <windows.h>
 
@@ -13,7 +22,6 @@
 #include <string_view>
 
 #include "common/unique_handle_win32.h"
-#include "engine/expansion_worker.h"
 #include "engine/delivery_win32.h"
 #include "engine/hook_timings.h"
 #include "engine/keyboard_engine.h"
@@ -24,77 +32,70 @@ namespace calmirande {
 class InputHooks {
 public:
     // The references must outlive the hooks (they live as long as the
-    // process); `aid` may be null when the writing aid could not be created.
-    InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, const std::int32_t& activeListIndex,
+    // process); `aid` may be null when the writing aid could not be created,
+    // and is called on the hooks' thread.
+    InputHooks(ExpansionGate& gate, const ExpansionTableSlot& tables, const std::atomic<std::int32_t>& activeListIndex,
                WritingAidView* aid);
     ~InputHooks();
     InputHooks(const InputHooks&) = delete;
     InputHooks& operator=(const InputHooks&) = delete;
 
-    // Keyboard first, then mouse. A hook that cannot be installed does
-    // nothing; the program runs without it. The hooks wake the loop by
-    // posting `wakeMessage` to `wakeWindow`, whose procedure must then call
-    // runFollowUp.
-    void install(HINSTANCE module, HWND wakeWindow, UINT wakeMessage);
-    // Keyboard first, then mouse. Nothing is captured or held from then on.
-    void uninstall();
-    // Once the workers and the replay in flight are over (the caller waits
-    // for them): the keys still held go in, as typed, when the window they
-    // were typed for still has the focus.
+    // Starts the hooks' thread, which installs the keyboard hook, then the
+    // mouse hook, and runs their loop and watchdog; returns once they are
+    // installed. A hook that cannot be installed does nothing; the program
+    // runs without it.
+    void start(HINSTANCE module);
+    // Ends the thread, and the hooks with it. Nothing is captured or held
+    // from then on.
+    void stop();
+    // Once the hooks are stopped and the typist's jobs are over (the caller
+    // waits for them): the keys still held go in, as typed, when the window
+    // they were typed for still has the focus.
     void releaseHeldKeys();
 
-    // The watchdog, on a timer of the main thread: when the system saw input
-    // that neither hook was called for (a hook that overran the system's
-    // timeout is removed without a word), both are installed again. Returns
-    // whether they were. Also lets go of held keys given back that never came
-    // back through the hook.
-    bool reinstallIfLost();
-    // Test builds: both hooks removed behind our back, as the system removes
-    // a hook that overran its timeout; the handles are kept, dead.
+    // Test builds: both hooks removed behind the program's back, as the
+    // system removes a hook that overran its timeout; the handles are kept,
+    // dead. Any thread.
     void loseHooksForTests();
 
-    // Starts the workers of the words completed, updates the strip, takes the
-    // threads' reports and gives held keys back, after the hooks have
-    // returned. Main thread, from the loop.
-    void runFollowUp();
-    bool followUpPending() const;
-
-    // Set by the main loop around each PeekMessage it makes, after which it
-    // runs what the hooks left: a hook called inside that retrieval then has
-    // no loop to wake. Any other retrieval (message boxes, menus, modal
-    // loops) gets the wake-up message. Main thread.
-    void setLoopRunsFollowUpNext(bool runs) { loopRunsFollowUpNext_ = runs; }
-
+    // The watchdog's count of reinstalls. Any thread.
+    int hooksReinstalled() const { return hooksReinstalled_.load(std::memory_order_relaxed); }
+    // Batches of held keys that SendInput took fewer of than given. Any thread.
+    std::uint32_t replaysShort() const { return counters_.replaysShort.load(std::memory_order_relaxed); }
+    // The hook's own time per key press; read once the hooks are stopped.
     const HookTimings& timings() const { return timings_; }
 
 private:
+    static unsigned __stdcall threadMain(void* self) noexcept;
     static LRESULT CALLBACK keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK mouseProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
-    // True when the key is held: the hook swallows it.
+
+    void runLoop() noexcept;
+    void install();
+    void reinstallIfLost();
+    // True when the key is swallowed.
     bool onKey(WPARAM wParam, const KBDLLHOOKSTRUCT& key);
     void wake();
     void refreshTable();
+    void runFollowUp();
 
     ExpansionGate& gate_;
     const ExpansionTableSlot& tables_;
-    const std::int32_t& activeListIndex_;
-    WritingAidView* aid_;  // we don't own it
-    HookCounters counters_;  // shared with the workers and the replays
-    KeyboardEngine engine_;
+    const std::atomic<std::int32_t>& activeListIndex_;
+    WritingAidView* aid_;    // we don't own it
+    HookCounters counters_;  // shared with the typist
+    KeyboardEngine engine_;  // the hooks' thread only, and after stop()
     std::uint32_t tableGeneration_ = 0;  // of the table the engine has
-    DWORD lastHookCall_ = 0;  // GetTickCount at the last call of either hook
     HINSTANCE module_ = nullptr;
     HookTimings timings_;
-    HWND wakeWindow_ = nullptr;  // we don't own it: the entry point does
-    UINT wakeMessage_ = 0;
+    DWORD lastHookCall_ = 0;  // GetTickCount at the last call of either hook
+    std::atomic<int> hooksReinstalled_{0};
     bool loopRunsFollowUpNext_ = false;
-    UniqueHook keyboardHook_;  // KeyboardHookHandle
-    UniqueHook mouseHook_;     // MouseHookHandle
+    DWORD threadId_ = 0;
+    UniqueKernelHandle thread_;
+    UniqueKernelHandle ready_;  // set once the hooks are installed
+    UniqueHook keyboardHook_;   // KeyboardHookHandle
+    UniqueHook mouseHook_;      // MouseHookHandle
 };
-
-// What every loop of the program calls after each message it retrieves, its
-// own modal loops included: whatever the hooks left for the loop runs even
-// when their wake-up message was dropped or never posted. Main thread.
-void runPendingHookWork() noexcept;
 
 }  // namespace calmirande

@@ -13,25 +13,6 @@ bool endsWord(const HeldKey& key) {
 
 bool isKeyUp(const HeldKey& key) { return key.message != WmKeyDown && key.message != WmSysKeyDown; }
 
-bool isModifierKey(std::uint32_t vkCode) {
-    switch (vkCode) {
-        case VkShift:
-        case VkLShift:
-        case VkRShift:
-        case VkControl:
-        case VkLControl:
-        case VkRControl:
-        case VkMenu:
-        case VkLMenu:
-        case VkRMenu:
-        case VkLWin:
-        case VkRWin:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool isAltGrControl(std::uint32_t vkCode, std::uint32_t scanCode) {
     return (vkCode == VkLControl || vkCode == VkControl) && (scanCode & AltGrControlScanBit) != 0;
 }

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/virtual_keys.h"
+
 namespace calmirande {
 
 // One key event as the low-level hook saw it.
@@ -35,8 +37,6 @@ struct HeldKey {
 // Whether the event presses a key that ends a word (Space, Tab, Enter).
 bool endsWord(const HeldKey& key);
 bool isKeyUp(const HeldKey& key);
-// Shift, Ctrl, Alt and the Windows keys, either side.
-bool isModifierKey(std::uint32_t vkCode);
 // With AltGr, Windows sends a left Ctrl of its own just before the Right
 // Alt; that Ctrl carries this bit in its scan code, a real Ctrl never does.
 inline constexpr std::uint32_t AltGrControlScanBit = 0x200;

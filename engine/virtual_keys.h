@@ -23,4 +23,10 @@ inline constexpr std::uint32_t VkRControl = 0xA3;
 inline constexpr std::uint32_t VkLMenu = 0xA4;
 inline constexpr std::uint32_t VkRMenu = 0xA5;  // Right Alt, AltGr on the layouts that have it
 
+// Shift, Ctrl, Alt and the Windows keys, either side or neither.
+constexpr bool isModifierKey(std::uint32_t vk) {
+    return vk == VkShift || vk == VkLShift || vk == VkRShift || vk == VkControl || vk == VkLControl ||
+           vk == VkRControl || vk == VkMenu || vk == VkLMenu || vk == VkRMenu || vk == VkLWin || vk == VkRWin;
+}
+
 }  // namespace calmirande

@@ -21,23 +21,7 @@ constexpr std::uint32_t kAltGrControlScanBit = 0x200;
 bool isUserKeyPress(const KeyEvent& event) {
     const bool keyDown = event.message == WmKeyDown || event.message == WmSysKeyDown;
     if (event.nCode != HcAction || !keyDown || (event.flags & LlkhfInjected)) return false;
-    switch (event.vkCode) {
-        case VkShift:
-        case VkLShift:
-        case VkRShift:
-        case VkControl:
-        case VkLControl:
-        case VkRControl:
-        case VkMenu:
-        case VkLMenu:
-        case VkRMenu:
-        case VkLWin:
-        case VkRWin:
-        case VkCapital:
-            return false;
-        default:
-            return true;
-    }
+    return !isModifierKey(event.vkCode) && event.vkCode != VkCapital;
 }
 
 bool keepsTypedWord(const KeyEvent& event) {

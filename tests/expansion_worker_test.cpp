@@ -309,16 +309,22 @@ TEST(ExpansionWorker, FocusMovedDuringALongTextStopsTheRest) {
         std::size_t callsBeforeTheMove;
         DeliveryResult result;
         std::size_t calls;
+        bool stopInstead = false;  // the hook asks the block to stop (Escape) rather than the focus moving
     };
     const std::vector<Case> cases = {
         {5'000, 1, DeliveryResult::FocusLost, 1},
         {5'000, 3, DeliveryResult::FocusLost, 3},
         {100, 1, DeliveryResult::Sent, 1},
+        {5'000, 2, DeliveryResult::Stopped, 2, true},
+        {100, 0, DeliveryResult::Sent, 1, true},  // one call: nothing left to stop
     };
     for (const Case& c : cases) {
         ExpansionGate gate;
         struct MovingSink final : InputSink {
-            FocusTarget focus() override { return sent >= movesAfter ? FocusTarget{0x900, 0x901} : kNotepad; }
+            FocusTarget focus() override {
+                return !stopInstead && sent >= movesAfter ? FocusTarget{0x900, 0x901} : kNotepad;
+            }
+            bool stopRequested() override { return stopInstead && sent >= movesAfter; }
             std::uint32_t userKeyPresses() override { return 7; }
             ModifierKeys modifiers() override { return {}; }
             std::size_t send(const std::vector<InputEvent>& events) override {
@@ -329,8 +335,10 @@ TEST(ExpansionWorker, FocusMovedDuringALongTextStopsTheRest) {
             void waitMicroseconds(std::int64_t) override {}
             std::size_t movesAfter = 0;
             std::size_t sent = 0;
+            bool stopInstead = false;
         } sink;
         sink.movesAfter = c.callsBeforeTheMove;
+        sink.stopInstead = c.stopInstead;
         DeliveryResult result = DeliveryResult::Sent;
         expand(wordOf(u"long"), *tableOf(u"long", std::u16string(c.textLength, u'x')), gate, sink, &result);
         EXPECT_EQ(result, c.result) << c.textLength << " / " << c.callsBeforeTheMove;

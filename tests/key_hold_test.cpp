@@ -250,5 +250,40 @@ TEST(KeyHold, TheRingWrapsInOrder) {
     EXPECT_EQ(expected, next);
 }
 
+// A batch as it goes back: AltGr's own Ctrl left out, and a modifier let go
+// just before the key it was for moved after that key's release.
+TEST(KeyHold, PreparesTheReplay) {
+    constexpr std::uint32_t AltGrScan = 0x21D;
+    struct Case {
+        const char* name;
+        std::vector<HeldKey> held, replayed;
+    };
+    const std::vector<Case> cases = {
+        {"ShiftLetGoBeforeItsLetter",
+         {press(VkLShift), press('P'), release(VkLShift), release('P'), press('A')},
+         {press(VkLShift), press('P'), release('P'), release(VkLShift), press('A')}},
+        {"ShiftLetGoAfterItsLetter",
+         {press(VkLShift), press('P'), release('P'), release(VkLShift)},
+         {press(VkLShift), press('P'), release('P'), release(VkLShift)}},
+        // Rolled over into the next key: the next press keeps its order.
+        {"NextKeyPressedBeforeTheRelease",
+         {press(VkLShift), press('P'), release(VkLShift), press('A'), release('P')},
+         {press(VkLShift), press('P'), release(VkLShift), press('A'), release('P')}},
+        {"TwoModifiersLetGoTogether",
+         {press(VkLControl), press(VkLShift), press('K'), release(VkLShift), release(VkLControl), release('K')},
+         {press(VkLControl), press(VkLShift), press('K'), release('K'), release(VkLShift), release(VkLControl)}},
+        {"AltGrWithoutItsControl",
+         {{WmKeyDown, VkLControl, AltGrScan, 0}, {WmKeyDown, VkRMenu, 0x38, 1}, press('0'),
+          {WmKeyUp, VkLControl, AltGrScan, 0}, {WmKeyUp, VkRMenu, 0x38, 1}, release('0')},
+         {{WmKeyDown, VkRMenu, 0x38, 1}, press('0'), release('0'), {WmKeyUp, VkRMenu, 0x38, 1}}},
+        {"ARealControlStays", {{WmKeyDown, VkLControl, 0x1D, 0}, press('A')}, {{WmKeyDown, VkLControl, 0x1D, 0}, press('A')}},
+    };
+    for (const Case& c : cases) {
+        std::vector<HeldKey> batch = c.held;
+        prepareReplay(batch);
+        EXPECT_EQ(batch, c.replayed) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace calmirande

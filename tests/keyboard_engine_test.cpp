@@ -163,6 +163,18 @@ protected:
     bool runsAfterEachKey = true;
 };
 
+// The lookup at the ending key: the part before the first star, in any case.
+TEST(IsAbbreviation, LooksUpTheKeyCutAtItsStarInLowerCase) {
+    ExpansionTable::Builder builder;
+    builder.set(u"fpol", u"x");
+    const auto table = std::move(builder).build();
+    std::u16string scratch;
+    for (const auto& [word, expected] : std::vector<std::pair<std::u16string, bool>>{
+             {u"fpol", true}, {u"FPOL", true}, {u"fpol*Madame*", true}, {u"fpo", false}, {u"", false}, {u"*fpol", false}}) {
+        EXPECT_EQ(isAbbreviation(word, *table, scratch), expected);
+    }
+}
+
 // Words that are no abbreviation are never held nor sent again: in most
 // applications, nearly everything the user types.
 TEST_F(Engine, PlainTypingPassesUntouched) {
