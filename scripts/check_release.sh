@@ -50,9 +50,15 @@ def check_pe(data):
         return f"not PE32 for i386 (machine {machine:#x}, magic {magic:#x})"
     if subsystem != 2:
         return f"subsystem {subsystem}, not the Windows GUI (2)"
-    at = data.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO
+    # VS_FIXEDFILEINFO follows the key "VS_VERSION_INFO" at the next 32-bit
+    # boundary; its signature alone also turns up by chance in machine code.
+    key = "VS_VERSION_INFO\0".encode("utf-16-le")
+    at = data.find(key)
     if at < 0:
         return "no version resource"
+    at = (at + len(key) + 3) & ~3
+    if struct.unpack_from("<II", data, at) != (0xFEEF04BD, 0x00010000):
+        return "the version resource has no VS_FIXEDFILEINFO"
     high, low = struct.unpack_from("<II", data, at + 8)
     shown = [high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF]
     wanted = [int(part) for part in version.split(".")]
