@@ -54,6 +54,8 @@ program_write_files() {
         $'réf\tRéférence' \
         $'bjx\tBonjour Xavier' \
         $'cdl\tCordialement,' \
+        $'rdv\tRendez-vous avec (*1) a (*2) heures' \
+        $'prm\tPour (*1), merci' \
         $'col\tcol1<T>col2' \
         $'emo\tBravo \xF0\x9F\x8E\x89 !' \
         "lng"$'\t'"$LNG_TEXT" \
@@ -416,8 +418,8 @@ program_timings() {
                 printf "  hook against a bare hook (%d key presses, p50 %.1f us, p99 %.1f us): p50 %.2fx, p99 %.2fx\n",
                     bare_samples, bare_p50, bare_p99, p50 / bare_p50, p99 / bare_p99
             if (deliveries == 0) { print "  delivery: none recorded"; exit }
-            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d, focus lost during a long text %d, stopped (Escape, held keys) %d\n",
-                deliveries, result[0], result[1], result[2], result[3], result[4], result[5], result[6], result[7]
+            printf "  deliveries: %d; sent whole %d, fewer events inserted %d, dropped as typed on %d, focus changed %d, no focus %d, modifiers held %d, focus lost during a long text %d, stopped (Escape, held keys) %d, not typable into the target %d\n",
+                deliveries, result[0], result[1], result[2], result[3], result[4], result[5], result[6], result[7], result[8]
             if (n == 0) exit
             sort_and_print("ending key (hook call) to SendInput called", sending)
             sort_and_print("ending key (hook call) to SendInput returned", sent)
@@ -843,7 +845,7 @@ program_keypad_session() {
     PROGRAM_TARGET=notepad
 }
 
-# E2E_PROGRAM_SESSIONS="typing load guards aid-off fr bystander long" (any of them) runs only
+# E2E_PROGRAM_SESSIONS="typing load guards aid-off fr bystander long console" (any of them) runs only
 # those sessions of the program group; unset, all of them.
 program_session() { [[ -z ${E2E_PROGRAM_SESSIONS:-} || " $E2E_PROGRAM_SESSIONS " == *" $1 "* ]]; }
 
@@ -872,6 +874,7 @@ program_cases() {
     if program_session fr; then program_fr_cases; fi
     if program_session bystander; then program_bystander_session; fi
     if program_session long; then program_long_text_session; fi
+    if program_session console; then program_console_session; fi
     if [[ " ${E2E_PROGRAM_SESSIONS:-} " == *" sentences "* ]]; then program_sentence_session; fi
 }
 
@@ -1096,5 +1099,66 @@ program_load_session() {
         program_load_case program-load "${E2E_LOAD_EXPANSIONS:-200}"
         program_keypad_session keypad-load
         program_end_case program-load-timings calmirande-timings-load.txt
+    fi
+}
+
+# Wine's console (conhost running cmd) takes no Unicode packets, only keys:
+# each line is typed on after "echo", and cmd writes what its line holds to
+# a file. A text with a character the keyboard layout has no key for leaves
+# the word as typed.
+CONSOLE_CLASS=WineConsoleClass
+CONSOLE_XID=
+console_xid_found() {
+    CONSOLE_XID=$(xdotool search --onlyvisible --name 'cmd\.exe$' 2>/dev/null | head -n 1)
+    [[ -n $CONSOLE_XID ]]
+}
+program_console_session() {
+    e2e_focus_notepad
+    if ! program_start "$PROGRAM_DIR"; then
+        fail program-console-start "the program did not come up"
+        return
+    fi
+    "$WINE" wineconsole cmd >"$E2E_TMP/console.log" 2>&1 &
+    local console_pid=$!
+    # xdotool types into the window that has the X focus.
+    if ! e2e_wait_for 30 "the console's X window" console_xid_found ||
+        ! e2e_focus_target "$CONSOLE_XID" "$CONSOLE_CLASS" "$CONSOLE_CLASS " "the console"; then
+        fail program-console-start "the console did not come up"
+    else
+        # cmd's prompt is up once it answers a first line.
+        console_line console-ready 'ready' '~40 echo ready'
+        console_line console-expansions 'merci Cordialement, bien Cordialement, fin' '~120 echo merci cdl bien cdl fin'
+        console_line console-parameters 'Rendez-vous avec Paul a 10 heures fin' '~120 echo rdv*Paul*10* fin'
+        console_line console-caret 'Pour Paul, merci' '~120 echo prm Paul'
+        console_line console-no-trailer 'AmicalementBob' '~120 echo amt Bob'
+        console_line console-no-key-stays 'acc fin emo ok' '~120 echo acc fin emo ok'
+        console_line console-typed-on-fast 'merci Cordialement, bien' '~60 echo merci cdl bien'
+    fi
+    kill "$console_pid" 2>/dev/null || true
+    wait "$console_pid" 2>/dev/null || true
+    program_end_case program-console-timings calmirande-timings-console.txt
+}
+
+# console_line NAME EXPECTED ACTION: ACTION types a command at cmd's prompt
+# ending in "echo ..."; " > file" and Return follow, and the file must hold
+# EXPECTED and a line end.
+console_line() {
+    local name=$1 expected=$2 action=$3
+    local file="$WINEPREFIX/drive_c/$name.txt"
+    rm -f "$file"
+    printf '%s\r\n' "$expected" >"$E2E_TMP/$name.expected"
+    # The redirection goes first, so that a caret left inside the line
+    # cannot put it inside the echoed text.
+    xdotool type --delay 40 -- ">c:\\$name.txt "
+    program_input "$action"
+    sleep 0.2
+    xdotool key Return
+    if e2e_wait_for 10 "cmd's file" test -s "$file" && sleep 0.3 && cmp -s "$file" "$E2E_TMP/$name.expected"; then
+        [[ $name == console-ready ]] || pass "$name"
+    else
+        show_bytes expected "$E2E_TMP/$name.expected"
+        [[ -f $file ]] && show_bytes cmd "$file"
+        import -window root "$ARTIFACTS/$name.png" 2>/dev/null || true
+        fail "$name" "cmd did not write the expected line"
     fi
 }

@@ -105,6 +105,28 @@ ModifierKeys Win32InputSink::modifiers() {
     return keys;
 }
 
+PacketSupport Win32InputSink::packetSupport() {
+    wchar_t name[64] = L"";
+    const int length = ::GetClassNameW(::GetForegroundWindow(), name, 64);
+    std::u16string className;
+    for (int i = 0; i < length; ++i) className.push_back(static_cast<char16_t>(name[i]));
+    return packetSupportOfWindowClass(className);
+}
+
+std::optional<LayoutKey> Win32InputSink::keyFor(char16_t unit) {
+    if (layout_ == 0) {
+        const DWORD thread = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
+        layout_ = reinterpret_cast<std::uintptr_t>(::GetKeyboardLayout(thread));
+        ::GetKeyState(0);  // brings this thread's copy of the key state up to date
+        capsLock_ = (::GetKeyState(VK_CAPITAL) & 1) != 0;
+    }
+    const HKL layout = reinterpret_cast<HKL>(layout_);
+    const SHORT keyScan = ::VkKeyScanExW(static_cast<WCHAR>(unit), layout);
+    // The top bit of the unshifted character marks a dead key.
+    const bool dead = keyScan != -1 && (::MapVirtualKeyExW(keyScan & 0xFF, 2 /* MAPVK_VK_TO_CHAR */, layout) & 0x80000000u);
+    return layoutKeyFromScan(keyScan, dead, capsLock_);
+}
+
 std::size_t sendInputBlock(const std::vector<InputEvent>& events) {
     if (events.empty()) return 0;
     std::vector<INPUT> inputs;

@@ -45,6 +45,8 @@ public:
     std::uint32_t userKeyPresses() override;
     ModifierKeys modifiers() override;
     bool stopRequested() override { return gate_ && gate_->stopRequested(); }
+    PacketSupport packetSupport() override;
+    std::optional<LayoutKey> keyFor(char16_t unit) override;
     std::size_t send(const std::vector<InputEvent>& events) override;
     std::int64_t nowMicroseconds() override { return monotonicMicroseconds(); }
     void waitMicroseconds(std::int64_t microseconds) override;
@@ -61,6 +63,11 @@ private:
     const ExpansionGate* gate_;     // we don't own it; null: nobody stops the block
     std::int64_t sendingAt_ = 0;
     std::int64_t sentAt_ = 0;
+    // The foreground thread's layout and Caps Lock, read at the first key a
+    // block needs: the user's keys are held until the block is in, so
+    // neither changes for the target meanwhile.
+    std::uintptr_t layout_ = 0;  // an HKL
+    bool capsLock_ = false;
 };
 
 // Sends `events` in one SendInput call; returns how many went in.

@@ -66,7 +66,13 @@ DeliveryResult deliverPlan(const ExpansionPlan& plan, const WordEnd& end, InputS
         const ModifierKeys modifiers = sink.modifiers();
         const bool waitOver = sink.nowMicroseconds() - start >= ModifierReleaseTimeoutMicroseconds;
         switch (judgeDelivery(end, sink.focus(), sink.userKeyPresses(), modifiers, waitOver)) {
-            case DeliveryVerdict::Send: return sendBlock(blockToSend(plan, end.modifiers), end, sink);
+            case DeliveryVerdict::Send: {
+                const PacketSupport packets = sink.packetSupport();
+                if (packets == PacketSupport::All) return sendBlock(blockToSend(plan, end.modifiers), end, sink);
+                const std::optional<ExpansionPlan> typed = planForTarget(plan, packets, sink);
+                if (!typed) return DeliveryResult::Untypable;
+                return sendBlock(blockToSend(*typed, end.modifiers), end, sink);
+            }
             case DeliveryVerdict::Wait: sink.waitMicroseconds(ModifierPollMicroseconds); break;
             case DeliveryVerdict::DropTypedOn: return DeliveryResult::TypedOn;
             case DeliveryVerdict::DropFocusChanged: return DeliveryResult::FocusChanged;

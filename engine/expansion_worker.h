@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/expansion_plan.h"
+#include "engine/layout_keys.h"
 #include "engine/word_capture.h"
 #include "lists/expansion_table.h"
 
@@ -63,8 +64,9 @@ private:
 };
 
 // The system's input stream and what the delivery checks before it writes to
-// it. Worker thread.
-class InputSink {
+// it, and the layout of the target for the characters it cannot take as
+// Unicode packets. Worker thread.
+class InputSink : public KeyLayout {
 public:
     virtual ~InputSink() = default;
     // The foreground window and its focused control now.
@@ -74,6 +76,9 @@ public:
     // The system's key state: Ctrl, Alt or a Windows key another program
     // holds down (the user's presses after the ending key are held).
     virtual ModifierKeys modifiers() = 0;
+    // What the focused window does with Unicode packets.
+    virtual PacketSupport packetSupport() { return PacketSupport::All; }
+    std::optional<LayoutKey> keyFor(char16_t) override { return std::nullopt; }
     // The hook asked the block to stop (ExpansionGate::requestStop).
     virtual bool stopRequested() { return false; }
     // Inserts the events into the input stream in one call, as one block no
@@ -99,7 +104,8 @@ enum class DeliveryResult : std::uint8_t {
     NoFocus,       // no focus window at all
     ModifiersHeld,  // Ctrl, Alt or a Windows key stayed down past the bound
     FocusLost,      // the focus moved while a long block went in: the rest was not sent
-    Stopped         // the user stopped a long block (Escape), or the held keys ran short of room or time
+    Stopped,        // the user stopped a long block (Escape), or the held keys ran short of room or time
+    Untypable       // the target takes some character of the text neither as a packet nor as a key: nothing was sent
 };
 
 // A long block goes in this many events a call at most; between two calls

@@ -4,6 +4,7 @@
 
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -32,6 +33,11 @@ public:
     FocusTarget focus() override { return focusNow; }
     std::uint32_t userKeyPresses() override { return keyPresses; }
     ModifierKeys modifiers() override { return modifiersNow; }
+    PacketSupport packetSupport() override { return packets; }
+    std::optional<LayoutKey> keyFor(char16_t unit) override {
+        if (unit >= u'a' && unit <= u'z') return LayoutKey{static_cast<std::uint16_t>(unit - u'a' + 'A'), false, false};
+        return std::nullopt;
+    }
     std::size_t send(const std::vector<InputEvent>& events) override {
         sent.push_back(events);
         if (gate_) captureAllowedWhileSending = gate_->captureAllowed();
@@ -46,6 +52,7 @@ public:
     FocusTarget focusNow;
     std::uint32_t keyPresses = 7;
     ModifierKeys modifiersNow;
+    PacketSupport packets = PacketSupport::All;
     std::optional<std::size_t> acceptAtMost;
     std::function<void()> onWait;
     std::int64_t now = 1'000'000;
@@ -244,6 +251,28 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  DeliveryResult::FocusChanged}),
     testing::CaseName{});
+
+// A console that drops packets gets keys, or nothing when a character has
+// none: the word stays as typed rather than erased for a text that never comes.
+TEST(ExpansionWorker, ATargetWithoutPacketsGetsKeysOrNothing) {
+    ExpansionGate gate;
+    FakeSink sink;
+    sink.packets = PacketSupport::None;
+    DeliveryResult result = DeliveryResult::NoFocus;
+    expand(wordOf(u"am"), *tableOf(u"am", u"merci"), gate, sink, &result);
+    EXPECT_EQ(result, DeliveryResult::Sent);
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(std::count_if(sink.sent[0].begin(), sink.sent[0].end(),
+                            [](const InputEvent& e) { return e.kind == InputKind::Unicode; }),
+              0);
+    EXPECT_EQ(sink.sent[0].size(), 2u * (3 + 5 + 1));
+
+    sink.sent.clear();
+    expand(wordOf(u"am"), *tableOf(u"am", u"déjà"), gate, sink, &result);
+    EXPECT_EQ(result, DeliveryResult::Untypable);
+    EXPECT_TRUE(sink.sent.empty());
+    EXPECT_TRUE(gate.captureAllowed());
+}
 
 TEST(ExpansionWorker, ControlHeldWaitsForItsReleaseWithinTheBound) {
     ExpansionGate gate;
