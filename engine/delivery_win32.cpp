@@ -135,7 +135,7 @@ std::size_t sendInputBlock(const std::vector<InputEvent>& events) {
     return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-std::size_t sendHeldKeys(const std::vector<HeldKey>& keys) {
+std::size_t sendHeldKeys(const std::vector<HeldKey>& keys, std::uintptr_t signature) {
     if (keys.empty()) return 0;
     std::vector<INPUT> inputs;
     inputs.reserve(keys.size());
@@ -146,7 +146,7 @@ std::size_t sendHeldKeys(const std::vector<HeldKey>& keys) {
         input.ki.wScan = static_cast<WORD>(held.scanCode);
         if (held.flags & LLKHF_EXTENDED) input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
         if (held.message == WM_KEYUP || held.message == WM_SYSKEYUP) input.ki.dwFlags |= KEYEVENTF_KEYUP;
-        input.ki.dwExtraInfo = ReplayInputSignature;
+        input.ki.dwExtraInfo = signature;
         input.ki.time = held.time;
         inputs.push_back(input);
     }
@@ -229,12 +229,14 @@ public:
         return typist && typist->started_ ? typist : nullptr;
     }
 
-    bool hand(CompletedWord word, std::vector<HeldKey> keys, bool replay, const ExpansionTableSlot* tables,
+    enum class Kind : std::uint8_t { Word, Replay, Release };
+
+    bool hand(Kind kind, CompletedWord word, std::vector<HeldKey> keys, const ExpansionTableSlot* tables,
               ExpansionGate& gate, HookCounters& counters) noexcept {
         gate.workerStarting();
         try {
             const LockGuard lock(mutex_);
-            jobs_.push_back(Job{std::move(word), std::move(keys), replay, tables, &gate, &counters});
+            jobs_.push_back(Job{kind, std::move(word), std::move(keys), tables, &gate, &counters});
         } catch (...) {
             gate.workerEnded();
             return false;
@@ -245,9 +247,9 @@ public:
 
 private:
     struct Job {
+        Kind kind = Kind::Word;
         CompletedWord word;
         std::vector<HeldKey> keys;
-        bool replay = false;
         const ExpansionTableSlot* tables = nullptr;  // the process's; we don't own them
         ExpansionGate* gate = nullptr;
         HookCounters* counters = nullptr;
@@ -268,8 +270,11 @@ private:
                     job = std::move(jobs_.front());
                     jobs_.pop_front();
                 }
-                if (job.replay) replayBatch(job.keys, *job.counters);
-                else expandWord(job.word, *job.tables, *job.gate, *job.counters);
+                switch (job.kind) {
+                    case Kind::Word: expandWord(job.word, *job.tables, *job.gate, *job.counters); break;
+                    case Kind::Replay: replayBatch(job.keys, *job.counters); break;
+                    case Kind::Release: sendHeldKeys(job.keys, OwnInputSignature); break;
+                }
                 job.gate->workerEnded();  // last: shutdown may release everything once it reads 0
             }
         }
@@ -285,13 +290,18 @@ private:
 
 bool startReplay(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept {
     Typist* const typist = Typist::instance();
-    return typist && typist->hand({}, std::move(keys), true, nullptr, gate, counters);
+    return typist && typist->hand(Typist::Kind::Replay, {}, std::move(keys), nullptr, gate, counters);
+}
+
+bool startRelease(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept {
+    Typist* const typist = Typist::instance();
+    return typist && typist->hand(Typist::Kind::Release, {}, std::move(keys), nullptr, gate, counters);
 }
 
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           HookCounters& counters) noexcept {
     Typist* const typist = Typist::instance();
-    if (!typist || !typist->hand(std::move(word), {}, false, &tables, gate, counters)) {
+    if (!typist || !typist->hand(Typist::Kind::Word, std::move(word), {}, &tables, gate, counters)) {
         gate.endTyping();  // nothing will type it: the hook's expansion is over
         reportExpansionOver(counters);
     }

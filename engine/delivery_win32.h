@@ -100,9 +100,14 @@ void holdDeliveriesForTests(unsigned milliseconds);
 void startExpansionWorker(CompletedWord word, const ExpansionTableSlot& tables, ExpansionGate& gate,
                           HookCounters& counters) noexcept;
 
-// Sends held keys again, marked ReplayInputSignature and with their own time
-// stamps, in one SendInput call; returns how many went in.
-std::size_t sendHeldKeys(const std::vector<HeldKey>& keys);
+// Sends held keys again, marked ReplayInputSignature (or `signature`) and
+// with their own time stamps, in one SendInput call; returns how many went in.
+std::size_t sendHeldKeys(const std::vector<HeldKey>& keys, std::uintptr_t signature = ReplayInputSignature);
+
+// Hands key-ups of modifiers the program's own input left down to the
+// typist, which sends them marked OwnInputSignature after the jobs handed
+// over before. False when they could not be handed over.
+bool startRelease(std::vector<HeldKey> keys, ExpansionGate& gate, HookCounters& counters) noexcept;
 
 // Hands a batch of held keys to the typist, counted by the gate like a word,
 // which sends it and reports how many went in (replayInserted). False when

@@ -212,7 +212,8 @@ void InputHooks::runFollowUp() {
         },
         [this] {
             if (aid_) aid_->hide();
-        });
+        },
+        [this](std::vector<HeldKey> keys) { startRelease(std::move(keys), gate_, counters_); });
 }
 
 LRESULT CALLBACK InputHooks::keyboardProcedure(int nCode, WPARAM wParam, LPARAM lParam) noexcept {

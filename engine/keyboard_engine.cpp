@@ -23,31 +23,59 @@ bool isAbbreviation(std::u16string_view word, const ExpansionTable& table, std::
 }
 
 void ModifierTracker::onEvent(std::uint32_t vkCode, std::uint32_t scanCode, std::uint32_t flags, bool keyUp) {
-    const bool down = !keyUp;
     const bool extended = (flags & LlkhfExtended) != 0;
+    Side side = Sides;
     switch (vkCode) {
-        case VkLShift: leftShift_ = down; break;
-        case VkRShift: rightShift_ = down; break;
-        case VkShift: (scanCode == RightShiftScan ? rightShift_ : leftShift_) = down; break;
-        case VkLControl: leftControl_ = down; break;
-        case VkRControl: rightControl_ = down; break;
-        case VkControl: (extended ? rightControl_ : leftControl_) = down; break;
-        case VkLMenu: leftAlt_ = down; break;
-        case VkRMenu: rightAlt_ = down; break;
-        case VkMenu: (extended ? rightAlt_ : leftAlt_) = down; break;
-        case VkLWin: leftWindows_ = down; break;
-        case VkRWin: rightWindows_ = down; break;
-        default: break;
+        case VkLShift: side = LeftShift; break;
+        case VkRShift: side = RightShift; break;
+        case VkShift: side = scanCode == RightShiftScan ? RightShift : LeftShift; break;
+        case VkLControl: side = LeftControl; break;
+        case VkRControl: side = RightControl; break;
+        case VkControl: side = extended ? RightControl : LeftControl; break;
+        case VkLMenu: side = LeftAlt; break;
+        case VkRMenu: side = RightAlt; break;
+        case VkMenu: side = extended ? RightAlt : LeftAlt; break;
+        case VkLWin: side = LeftWindows; break;
+        case VkRWin: side = RightWindows; break;
+        default: return;
     }
+    down_[side] = !keyUp;
 }
 
 ModifierKeys ModifierTracker::keys() const {
-    return {leftShift_, rightShift_, leftControl_ || rightControl_, leftAlt_ || rightAlt_, leftWindows_ || rightWindows_};
+    return {down_[LeftShift],
+            down_[RightShift],
+            down_[LeftControl] || down_[RightControl],
+            down_[LeftAlt] || down_[RightAlt],
+            down_[LeftWindows] || down_[RightWindows]};
 }
 
 bool ModifierTracker::shortcutHeld() const {
     const ModifierKeys held = keys();
     return held.control || held.alt || held.windows;
+}
+
+std::vector<HeldKey> ModifierTracker::releasesOfKeysUpIn(const ModifierTracker& typed) const {
+    // Each side's key, scan code and whether it is an extended key.
+    struct SideKey {
+        std::uint32_t vk, scan, flags;
+    };
+    static constexpr std::array<SideKey, Sides> keysOfSides{{{VkLShift, 0x2A, 0},
+                                                             {VkRShift, RightShiftScan, 0},
+                                                             {VkLControl, 0x1D, 0},
+                                                             {VkRControl, 0x1D, LlkhfExtended},
+                                                             {VkLMenu, 0x38, 0},
+                                                             {VkRMenu, 0x38, LlkhfExtended},
+                                                             {VkLWin, 0x5B, LlkhfExtended},
+                                                             {VkRWin, 0x5C, LlkhfExtended}}};
+    std::vector<HeldKey> releases;
+    for (std::size_t side = 0; side < Sides; ++side) {
+        if (!down_[side] || typed.down_[side]) continue;
+        const SideKey& key = keysOfSides[side];
+        const bool alt = key.vk == VkLMenu || key.vk == VkRMenu;
+        releases.push_back(HeldKey{alt ? WmSysKeyUp : WmKeyUp, key.vk, key.scan, key.flags | LlkhfUp, 0, 0});
+    }
+    return releases;
 }
 
 KeyboardEngine::KeyboardEngine(ExpansionGate& gate, EngineCounters& counters)
@@ -84,6 +112,9 @@ KeyVerdict KeyboardEngine::onKey(const HookEvent& event, bool listActive, HookEn
                                  const WritingAidView* aid) {
     KeyVerdict verdict;
     const bool keyUp = isKeyUpMessage(event.message);
+    if (event.origin == KeyOrigin::User || event.origin == KeyOrigin::OtherProgram) {
+        typedModifiers_.onEvent(event.vkCode, event.scanCode, event.flags, keyUp);
+    }
     if (event.origin == KeyOrigin::User) {
         // Escape while a block goes in stops it between two of its calls; the
         // Escape is spent on that and never reaches the target.
@@ -161,9 +192,13 @@ bool KeyboardEngine::pending() const {
 void KeyboardEngine::takeReports(std::uint32_t nowTick) {
     for (std::uint32_t over = counters_.expansionsOver.exchange(0, std::memory_order_acq_rel); over > 0; --over) {
         hold_.expansionEnded();
+        compareModifiers_ = true;
     }
     const std::int32_t inserted = counters_.replayInserted.exchange(-1, std::memory_order_acq_rel);
-    if (inserted >= 0) hold_.batchSent(static_cast<std::size_t>(inserted), nowTick);
+    if (inserted >= 0) {
+        hold_.batchSent(static_cast<std::size_t>(inserted), nowTick);
+        compareModifiers_ = true;
+    }
 }
 
 void KeyboardEngine::tick(std::uint32_t nowTick) {

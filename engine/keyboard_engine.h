@@ -12,6 +12,7 @@
 // presses the workers' guards compare, and the workers' and senders'
 // reports, which the loop takes).
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -94,18 +95,21 @@ struct KeyVerdict {
 // allocate), then found in the table.
 bool isAbbreviation(std::u16string_view word, const ExpansionTable& table, std::u16string& scratch);
 
-// The modifiers as the target has been given them, each side apart.
+// Shift, Ctrl, Alt and the Windows keys, each side apart, as a stream of
+// events has left them: the target's (every event that reached it) or the
+// user's and other programs' (every event they typed, held or not).
 class ModifierTracker {
 public:
     void onEvent(std::uint32_t vkCode, std::uint32_t scanCode, std::uint32_t flags, bool keyUp);
     ModifierKeys keys() const;
     bool shortcutHeld() const;  // Ctrl, Alt or a Windows key: not a word's end
+    // The releases, as key-up events, of the keys down here and up in
+    // `typed`: what the program's own input left down.
+    std::vector<HeldKey> releasesOfKeysUpIn(const ModifierTracker& typed) const;
 
 private:
-    bool leftShift_ = false, rightShift_ = false;
-    bool leftControl_ = false, rightControl_ = false;
-    bool leftAlt_ = false, rightAlt_ = false;
-    bool leftWindows_ = false, rightWindows_ = false;
+    enum Side : std::size_t { LeftShift, RightShift, LeftControl, RightControl, LeftAlt, RightAlt, LeftWindows, RightWindows, Sides };
+    std::array<bool, Sides> down_{};
 };
 
 class KeyboardEngine {
@@ -134,9 +138,15 @@ public:
     // the next batch of held keys. StartWorker(CompletedWord), and
     // StartReplay(std::vector<HeldKey>) -> bool (false: no thread started,
     // nothing sent).
-    template <typename StartWorker, typename StartReplay, typename UpdateAid, typename HideAid>
+    //
+    // Once everything held is back and nothing is under way, a modifier the
+    // target has down that neither the user nor another program holds (a
+    // batch SendInput cut short, a block that never pressed its Shift
+    // again) is released: ReleaseKeys(std::vector<HeldKey>) sends those
+    // key-ups as the program's own input.
+    template <typename StartWorker, typename StartReplay, typename UpdateAid, typename HideAid, typename ReleaseKeys>
     void run(std::uint32_t nowTick, std::uintptr_t foregroundNow, StartWorker&& startWorker,
-             StartReplay&& startReplay, UpdateAid&& updateAid, HideAid&& hideAid) {
+             StartReplay&& startReplay, UpdateAid&& updateAid, HideAid&& hideAid, ReleaseKeys&& releaseKeys) {
         followUp_.run(startWorker, updateAid, hideAid);
         takeReports(nowTick);
         while (hold_.batchDue()) {
@@ -144,6 +154,11 @@ public:
             if (batch.empty()) continue;  // typed for another window: dropped, the next keys may be due
             if (!startReplay(std::move(batch))) hold_.batchSent(0, nowTick);
             break;
+        }
+        if (compareModifiers_ && !hold_.holding()) {
+            compareModifiers_ = false;
+            std::vector<HeldKey> releases = modifiers_.releasesOfKeysUpIn(typedModifiers_);
+            if (!releases.empty()) releaseKeys(std::move(releases));
         }
     }
     // Whether run() has anything to do.
@@ -174,7 +189,9 @@ private:
     WordCapture capture_;
     HookFollowUp followUp_;
     KeyHold hold_;
-    ModifierTracker modifiers_;
+    ModifierTracker modifiers_;       // as the target has them
+    ModifierTracker typedModifiers_;  // as the user and other programs typed them
+    bool compareModifiers_ = false;   // a block or a batch ended since the two were last compared
     std::u16string lookupScratch_;
     bool escapeSwallowed_ = false;  // the Escape press that stopped a block: its release goes too
 };

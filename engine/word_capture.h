@@ -17,10 +17,13 @@ namespace calmirande {
 // Hook codes and messages, as Windows numbers them.
 inline constexpr int HcAction = 0;
 inline constexpr std::uint32_t WmKeyDown = 0x0100;
+inline constexpr std::uint32_t WmKeyUp = 0x0101;
 inline constexpr std::uint32_t WmSysKeyDown = 0x0104;
+inline constexpr std::uint32_t WmSysKeyUp = 0x0105;
 inline constexpr std::uint32_t WmMouseMove = 0x0200;
 inline constexpr std::uint32_t WmNcMouseMove = 0x00A0;
 inline constexpr std::uint32_t LlkhfInjected = 0x10;
+inline constexpr std::uint32_t LlkhfUp = 0x80;
 
 // The longest TypedWord kept. Far beyond any abbreviation with its four
 // parameters; a longer run of characters is not a word to expand, and the

@@ -11,7 +11,6 @@
 namespace calmirande {
 namespace {
 
-constexpr std::uint32_t WmKeyUp = 0x0101;
 
 HeldKey press(std::uint32_t vk) { return {WmKeyDown, vk, 0, 0}; }
 HeldKey release(std::uint32_t vk) { return {WmKeyUp, vk, 0, 0}; }

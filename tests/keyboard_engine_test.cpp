@@ -11,7 +11,6 @@
 namespace calmirande {
 namespace {
 
-constexpr std::uint32_t WmKeyUp = 0x0101;
 constexpr std::uint32_t VkEscape = 0x1B;
 constexpr std::uintptr_t kNotepad = 0x100, kWordPad = 0x200;
 
@@ -105,7 +104,8 @@ protected:
                 replays.push_back(std::move(batch));
                 return true;
             },
-            [](std::u16string_view) {}, [] {});
+            [](std::u16string_view) {}, [] {},
+            [this](std::vector<HeldKey> keys) { releases.insert(releases.end(), keys.begin(), keys.end()); });
     }
     // The worker of the oldest word typed its block (a marker event for the
     // target), or stopped, and reports its end.
@@ -120,6 +120,16 @@ protected:
         const std::vector<HeldKey> batch = replays.back();
         for (const HeldKey& key : batch) event(key.message, key.vkCode, KeyOrigin::Replay, key.scanCode, key.flags);
         counters.replayInserted.store(static_cast<std::int32_t>(batch.size()));
+        runLoop();
+    }
+    // Only the first `inserted` keys of the newest batch went in (another
+    // desktop, a window of higher privilege took the rest).
+    void replayComesBackShort(std::size_t inserted) {
+        const std::vector<HeldKey> batch = replays.back();
+        for (std::size_t i = 0; i < inserted; ++i) {
+            event(batch[i].message, batch[i].vkCode, KeyOrigin::Replay, batch[i].scanCode, batch[i].flags);
+        }
+        counters.replayInserted.store(static_cast<std::int32_t>(inserted));
         runLoop();
     }
     // Until nothing is held: every block typed, every batch back.
@@ -159,6 +169,7 @@ protected:
     std::vector<Received> target;
     std::vector<CompletedWord> words;
     std::vector<std::vector<HeldKey>> replays;
+    std::vector<HeldKey> releases;  // modifiers the engine let go of
     std::uint32_t tick = 1000;
     bool runsAfterEachKey = true;
 };
@@ -286,6 +297,46 @@ TEST_F(Engine, AltGrGoesBackWithoutItsFakeControl) {
     for (const HeldKey& key : replays[0]) EXPECT_NE(key.vkCode, VkLControl);
     EXPECT_EQ(replays[0].size(), 1u + 2 + 2 + 2);  // Space's release, RAlt's press and release, 0, 5
 }
+
+// A batch cut short leaves the target with a modifier down that nobody
+// holds: it is released once nothing is held, and only then. A key the
+// user or another program still holds is never released.
+struct StrayCase {
+    const char* name;
+    std::size_t inserted;        // of the batch: Space's release, Shift's press, P, Shift's release
+    bool otherProgramHoldsShift;  // a remapper's Shift, typed before and not let go
+    bool userHoldsShift;          // the user's Shift, not let go yet
+    std::vector<std::uint32_t> released;
+    friend void PrintTo(const StrayCase& c, std::ostream* os) { *os << c.name; }
+};
+class EngineStray : public Engine, public ::testing::WithParamInterface<StrayCase> {};
+TEST_P(EngineStray, ReleasesOnlyWhatNobodyHolds) {
+    const StrayCase& c = GetParam();
+    if (c.otherProgramHoldsShift) down(VkRShift, KeyOrigin::OtherProgram);
+    type("slt ");
+    down(VkLShift);
+    down('P');
+    up('P');
+    if (!c.userHoldsShift) up(VkLShift);
+    blockGoesIn();
+    ASSERT_EQ(replays.size(), 1u);
+    replayComesBackShort(c.inserted);
+    std::vector<std::uint32_t> released;
+    for (const HeldKey& key : releases) {
+        EXPECT_EQ(key.message, WmKeyUp);
+        released.push_back(key.vkCode);
+    }
+    EXPECT_EQ(released, c.released);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Engine, EngineStray,
+    ::testing::Values(StrayCase{"WholeBatch", 5, false, false, {}},
+                      StrayCase{"CutAfterShiftsPress", 2, false, false, {VkLShift}},
+                      StrayCase{"CutAfterTheLetter", 3, false, false, {VkLShift}},
+                      StrayCase{"NothingInserted", 0, false, false, {}},
+                      StrayCase{"UserStillHoldsIt", 2, false, true, {}},
+                      StrayCase{"AnotherProgramsShiftStays", 2, true, false, {VkLShift}}),
+    ::testing::PrintToStringParamName{});
 
 // Escape while a block goes in stops it at its next call, and is spent on
 // that: neither the target nor the replay gets it.

@@ -16,7 +16,6 @@ constexpr std::uint32_t VkEscape = 0x1B, VkHome = 0x24, VkDelete = 0x2E, VkLWin 
 // Scan codes of the left Ctrl: the key itself, and the one Windows sends
 // along with AltGr.
 constexpr std::uint32_t ScanLeftControl = 0x1D, ScanAltGrControl = 0x21D;
-constexpr std::uint32_t WmKeyUp = 0x0101;
 constexpr std::uint32_t ControlHeld = 0x1000;  // our own marker: the key with Ctrl down
 
 // A French AZERTY keyboard as ToUnicode sees it, with the one dead-key state
