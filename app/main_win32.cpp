@@ -490,7 +490,6 @@ int run(HINSTANCE instance) {
     aidView.setMainWindow(about.hwnd());
     InputHooks hooks(state.gate, state.tables, state.activeListIndex, aidRows);
     tray.setHooks(&hooks);
-    hooks.start(instance);
 #ifdef CALMIRANDE_INSTRUMENT
     if (const wchar_t* hold = _wgetenv(L"CALMIRANDE_E2E_HOLD_DELIVERY_MS")) {
         holdDeliveriesForTests(static_cast<unsigned>(_wtoi(hold)));
@@ -505,13 +504,18 @@ int run(HINSTANCE instance) {
     state.gate.setExpansionActive(true);
     tray.refreshMenu();
 
+    // The hooks come once the list is in: the first key they see can expand,
+    // and a process seen idle (its hooks' thread waits for input from the
+    // start) has its list. Nothing is to expand while the guidance is up.
     const FirstRunGuidance guidance = firstRunGuidance(state.catalogue, state.activeListIndex);
     if (guidance == FirstRunGuidance::LoadActiveList) {
         activateList(state, files, aidRows);
+        hooks.start(instance);
     } else {
         showMessage(guidanceMessage(guidance), messages::ProgramName);
         // "Quitter" may have been chosen while the box was up: no editor then.
         if (!state.quitRequested) editor.showForGuidance();
+        hooks.start(instance);
     }
 
     // "Quitter" may have been chosen while the guidance was shown.

@@ -468,8 +468,12 @@ void EditorWindow::onLeave() {
     drawRows();
     drawSelection(ScrollTo::None);
     ::SetWindowTextW(control(ec::RecordsCounter), toWide(model_.recordsCounterText()).c_str());
-    if (outcome.hideWindow) ::ShowWindow(hwnd(), SW_HIDE);
+    // The expansion and the list come back before the window goes: hiding
+    // hands the activation on, which can take a while (2 s under Wine), and
+    // the keys typed meanwhile go to the next window through the hooks'
+    // thread, which must find the expansion on.
     host_.editorLeft(outcome);
+    if (outcome.hideWindow) ::ShowWindow(hwnd(), SW_HIDE);
     if (outcome.message) tell(*outcome.message);
 }
 
