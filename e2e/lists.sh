@@ -327,13 +327,17 @@ lists_menu_index() {
     echo $((index - 1))
 }
 
-# lists_choose_from_tray NAME: the list chosen in the tray menu, which loads it.
+# lists_choose_from_tray NAME: the list chosen in the tray menu, which loads
+# it and then names it in the preferences.
 lists_choose_from_tray() {
     local index
     index=$(lists_menu_index "$1") || return 1
+    rm -f "$LISTS_DIR/Preferences.txt"
     shell_command $((10 + index))
-    editor_idle
+    e2e_wait_for 10 "$1 named in the preferences" lists_prefs_name "$1"
 }
+
+lists_prefs_name() { [[ -s "$LISTS_DIR/Preferences.txt" && $(shell_prefs_list) == "$1" ]]; }
 
 # lists_hold NAME [--lock]: another program holds Listes/NAME until lists_release.
 lists_hold() {

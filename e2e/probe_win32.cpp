@@ -22,6 +22,11 @@
 //       The rows of the list view of control id N, one "column0 TAB
 //       column1" line each, as UTF-8; prints "rows N" and "selected S"
 //       (-1 for none).
+//   column-clicks --class C --id N --while FILE [--every-ms M]
+//       While FILE exists, clicks every M ms (default 150) the title of
+//       column 0, then 1, then 0... of list view N of window C, as a press
+//       and a release posted to its header: the window is not activated and
+//       the keyboard focus stays where it is. Prints "clicks N".
 //   point --class C --id N [--row R]
 //       Prints the screen position "X Y" of the middle of that control, or
 //       of row R of that list view (near its left end), for xdotool to click.
@@ -65,9 +70,10 @@
 //       pad, the bare hook; the program's windows only hide or close).
 //   wait-idle --class C [--timeout-ms T]
 //       Waits until the process owning the first top-level window of class C
-//       waits for input in its message loop with nothing pending
-//       (WaitForInputIdle): by then the program has installed its hooks and
-//       loaded its list. Exit 0 idle, 4 no window, 5 timed out.
+//       waits for input with nothing pending (WaitForInputIdle), then until
+//       that window's thread has answered two messages: a command posted to
+//       it before is handled by then. The program installs its hooks once its
+//       list is loaded. Exit 0 idle, 4 no window, 5 timed out.
 //   keylog --out FILE [--ready FILE] [--timeout-ms T]
 //       Installs a WH_KEYBOARD_LL hook, as the program does, and writes what
 //       it sees after T ms (default 3000): one "DOWN|UP vk scan flags unit
@@ -534,8 +540,18 @@ int runWaitIdle(const Options& options) {
     GetWindowThreadProcessId(hwnd, &pid);
     calmirande::UniqueKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
     if (!process.get()) return ExitNoWindow;
-    const DWORD waited = WaitForInputIdle(process.get(), options.number(L"timeout-ms", 10000));
-    return waited == 0 ? ExitOk : ExitFailure;
+    const DWORD timeout = options.number(L"timeout-ms", 10000);
+    if (WaitForInputIdle(process.get(), timeout) != 0) return ExitFailure;
+    // The process is idle as soon as any of its threads waits for input, and
+    // the program's hooks thread always does. A message sent to the window is
+    // answered only when its own thread next looks at its queue: the first
+    // answer comes before the messages already posted to it, the second after
+    // the first of them is handled, or once it shows a box.
+    for (int round = 0; round < 2; ++round) {
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &answer)) return ExitFailure;
+    }
+    return ExitOk;
 }
 
 // ---------------------------------------------------------------- keylog
@@ -1226,6 +1242,45 @@ int runListRows(const Options& options) {
     return writeFileAtomically(*out, toUtf8(rows)) ? ExitOk : ExitFailure;
 }
 
+int runColumnClicks(const Options& options) {
+    const HWND top = findTopLevel(options);
+    const HWND list = listViewOf(options);
+    const auto whileFile = options.get(L"while");
+    if (!whileFile) return ExitUsage;
+    if (top == nullptr || list == nullptr) return ExitNoWindow;
+    // The centres of the first two titles, in the header's coordinates.
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const RemoteBuffer remote(list, sizeof(RECT));
+    if (header == nullptr || !remote.ready()) return ExitNoWindow;
+    LPARAM centres[2]{};
+    for (int column = 0; column < 2; ++column) {
+        RECT rect{};
+        if (!SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(remote.at(0))) ||
+            !remote.read(0, &rect, sizeof rect)) {
+            return ExitNoWindow;
+        }
+        centres[column] = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    }
+    // A press and a release posted to the header, which answers them as a
+    // click (the list view then tells the editor), without the activation a
+    // real click brings; then a message sent to the editor, answered once
+    // the sort is done.
+    const DWORD every = options.number(L"every-ms", 150);
+    int clicks = 0;
+    while (GetFileAttributesW(whileFile->c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const LPARAM at = centres[clicks % 2];
+        DWORD_PTR answer = 0;
+        if (!PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at) || !PostMessageW(header, WM_LBUTTONUP, 0, at) ||
+            !SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer)) {
+            break;
+        }
+        ++clicks;
+        Sleep(every);
+    }
+    printLine(L"clicks " + std::to_wstring(clicks));
+    return ExitOk;
+}
+
 int runPoint(const Options& options) {
     if (!options.get(L"id")) return ExitUsage;
     const HWND target = listViewOf(options);
@@ -1435,7 +1490,8 @@ int usage() {
         L"       calmirande_e2e_probe count --class C\n"
         L"       calmirande_e2e_probe message-box --title T [--out FILE] [--answer ok|yes|no]\n"
         L"       calmirande_e2e_probe memory --class C\n"
-        L"       calmirande_e2e_probe scroll --class C [--id N]");
+        L"       calmirande_e2e_probe scroll --class C [--id N]\n"
+        L"       calmirande_e2e_probe column-clicks --class C --id N --while FILE [--every-ms M]");
     return ExitUsage;
 }
 
@@ -1468,6 +1524,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == L"click") rc = runClick(options);
         else if (command == L"list-rows") rc = runListRows(options);
         else if (command == L"point") rc = runPoint(options);
+        else if (command == L"column-clicks") rc = runColumnClicks(options);
         else if (command == L"tray-icon") rc = runTrayIcon(options);
         else if (command == L"clipboard") rc = runClipboard(options);
         else if (command == L"tab-focus") rc = runTabFocus(options);

@@ -545,6 +545,11 @@ program_fr_cases() {
         return
     fi
     program_case program-fr-accent-key      'Référence '               '+r eacute f space'
+    # AltGr's characters typed on right after an expansion, while the block
+    # may still be going in; then plain letters.
+    local altgr='Cordialement, jean@exemple.fr Cordialement, 5€ #1 {x} [y] '
+    program_case program-fr-altgr "$altgr" '~120 cdl jean@exemple.fr cdl 5€ #1 {x} [y] ' \
+        -- "${altgr}suite fin " '~120 suite fin '
     program_case program-fr-parameter       "Je vous prie d'agréer, madame, mes sentiments distingués " \
                                             '+f p o l asterisk' madame '+asterisk space'
     # Under Wine 8 with its X input method (the default), the dead key is

@@ -113,8 +113,12 @@ shell_expands() {
     target_clear || return 1
     printf '%s' "$expected" >"$E2E_TMP/$name.expected"
     xdotool type --delay 15 -- "$typed"
-    e2e_wait_for 10 "notepad to hold the expected text" target_holds "$E2E_TMP/$name.expected" &&
-        target_settles "$E2E_TMP/$name.expected"
+    if e2e_wait_for 10 "notepad to hold the expected text" target_holds "$E2E_TMP/$name.expected" &&
+        target_settles "$E2E_TMP/$name.expected"; then
+        return 0
+    fi
+    show_bytes notepad "$(target_text)"
+    return 1
 }
 
 # First start in an empty folder: "Listes" and "Preferences.txt" (line 2 0)
