@@ -202,14 +202,24 @@ EditorOutcome EditorModel::saveBeforeQuit(FileStore& files) {
 bool EditorModel::saveForSessionEnd(FileStore& files) {
     Redraw ignored;
     if (saveShownRows(files, ignored).succeeded) return true;
-    setUnsavedRowsAside(files);
+    // A copy, not a save: the rows still count as changed, so that when
+    // another program cancels the end (WM_ENDSESSION FALSE) the next leave
+    // or "Quitter" writes them to their list.
+    if (!shownListFile_) return false;
+    if (setAsideAtSessionEnd_ && setAsideAtSessionEnd_->first == *shownListFile_ &&
+        setAsideAtSessionEnd_->second == rows_) {
+        return false;
+    }
+    if (setAsideUnsavedRows(files, *shownListFile_, rows_)) setAsideAtSessionEnd_.emplace(*shownListFile_, rows_);
     return false;
 }
 
-Message EditorModel::goOnWithoutSavingQuestion(std::u16string_view failure) const {
+Message EditorModel::goOnWithoutSavingQuestion(FileStore& files, std::u16string_view failure) const {
     std::u16string text(failure);
     text.append(u"\r\r").append(messages::GoOnWithoutSaving);
-    if (shownListFile_) text.append(1, u'\r').append(messages::UnsavedRowsCopiedTo).append(unsavedRowsPath(*shownListFile_));
+    if (shownListFile_) {
+        text.append(1, u'\r').append(messages::UnsavedRowsCopiedTo).append(freeUnsavedRowsPath(files, *shownListFile_));
+    }
     return question(std::move(text));
 }
 

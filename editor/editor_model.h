@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lists/file_store.h"
@@ -143,17 +144,18 @@ public:
     // Tray item "Editer les Abréviations": both fields emptied, entry state.
     EditorOutcome openEditor();
     // The session ends (log off, shut down): changed rows are saved, and
-    // when they cannot be, they are set aside. Nothing is asked or told:
-    // no one is there to answer. False when the rows are not in their file.
+    // when they cannot be, a copy is set aside and they still count as
+    // changed. Nothing is asked or told: no one is there to answer. False
+    // when the rows are not in their file.
     bool saveForSessionEnd(FileStore& files);
 
     // --- A failed save that stops the user (leaving, a switch, the tray's
     // "Quitter"): the failure and the question whether to go on without
     // saving, in one box.
-    Message goOnWithoutSavingQuestion(std::u16string_view failure) const;
-    // "Yes" to it: the rows are written, if they can be, to
-    // "Listes\Sauvegardes\<file name>.non-enregistré" and no longer count as
-    // changed, so that the step that stopped can be taken again.
+    Message goOnWithoutSavingQuestion(FileStore& files, std::u16string_view failure) const;
+    // "Yes" to it: the rows are written, if they can be, to a new
+    // "Listes\Sauvegardes\<file name>.non-enregistré[.N]" and no longer count
+    // as changed, so that the step that stopped can be taken again.
     void setUnsavedRowsAside(FileStore& files);
 
     // --- The user, in the window.
@@ -223,6 +225,9 @@ private:
     std::optional<std::u16string> shownListFile_;
     bool shownListLoaded_ = false;
     bool rowsChanged_ = false;
+    // The rows of the shown list last copied aside at a session's end, and
+    // their file: the end's second save attempt makes no second copy.
+    std::optional<std::pair<std::u16string, AbbreviationList>> setAsideAtSessionEnd_;
     SortState sort_;
     std::u16string listsCounterText_;
     std::u16string recordsCounterText_;

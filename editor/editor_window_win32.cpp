@@ -207,7 +207,7 @@ std::optional<Message> EditorWindow::takeSaveFailure(EditorOutcome& outcome) {
 }
 
 bool EditorWindow::goOnWithoutSaving(const Message& failure) {
-    if (!ask(model_.goOnWithoutSavingQuestion(failure.text))) return false;
+    if (!ask(model_.goOnWithoutSavingQuestion(files_, failure.text))) return false;
     model_.setUnsavedRowsAside(files_);
     return true;
 }

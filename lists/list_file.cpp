@@ -112,10 +112,19 @@ std::u16string backupPath(std::u16string_view fileName, int generation) {
     return inBackupsFolder(numbered(name, generation));
 }
 
-std::u16string unsavedRowsPath(std::u16string_view fileName) {
+std::u16string unsavedRowsPath(std::u16string_view fileName, int number) {
     std::u16string name(fileName);
     name.append(UnsavedRowsSuffix);
+    if (number > 1) name = numbered(name + u'.', number);
     return inBackupsFolder(name);
+}
+
+std::u16string freeUnsavedRowsPath(FileStore& files, std::u16string_view fileName) {
+    for (int number = 1; number <= MaxUnsavedRowsCopies; ++number) {
+        std::u16string path = unsavedRowsPath(fileName, number);
+        if (!files.exists(path)) return path;
+    }
+    return unsavedRowsPath(fileName, MaxUnsavedRowsCopies + 1);
 }
 
 ListFileContent readListFile(FileStore& files, std::u16string_view fileName) {
@@ -234,8 +243,18 @@ bool keepBackup(FileStore& files, std::u16string_view fileName, std::string_view
     return files.replaceFile(backupPath(fileName, 1), replaced);
 }
 
-bool setAsideUnsavedRows(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows) {
-    return backupsFolderReady(files) && files.replaceFile(unsavedRowsPath(fileName), serializeList(rows));
+std::optional<std::u16string> setAsideUnsavedRows(FileStore& files, std::u16string_view fileName,
+                                                  const AbbreviationList& rows) {
+    if (!backupsFolderReady(files)) return std::nullopt;
+    const std::string bytes = serializeList(rows);
+    // Never over an earlier copy: those rows are nowhere else. A name taken
+    // between the look and the write is passed over.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::u16string path = freeUnsavedRowsPath(files, fileName);
+        if (files.createNewFile(path, bytes)) return path;
+        if (!files.exists(path)) return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 }  // namespace calmirande

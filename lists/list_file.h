@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,10 +24,12 @@ inline constexpr std::u16string_view ListsFolder = u"Listes";
 inline constexpr std::size_t MaxListFileBytes = 4 * 1024 * 1024;
 // "Listes\Sauvegardes": the versions that saves replaced, "<file name>.1"
 // (the newest) to "<file name>.10" (the oldest), and the rows the user chose
-// to leave unsaved, "<file name>.non-enregistré". Made when first needed.
+// to leave unsaved, "<file name>.non-enregistré", then ".non-enregistré.2"
+// and on: such a copy is never replaced. Made when first needed.
 inline constexpr std::u16string_view BackupsFolder = u"Sauvegardes";
 inline constexpr int BackupGenerations = 10;
 inline constexpr std::u16string_view UnsavedRowsSuffix = u".non-enregistré";
+inline constexpr int MaxUnsavedRowsCopies = 9999;
 
 // One row of a list: the key and its text in stored form ("<T>" for a tab,
 // "<R>" for a line break).
@@ -76,7 +79,11 @@ std::u16string listPath(std::u16string_view fileName);
 std::u16string backupsFolderPath();
 // "Listes\Sauvegardes\<file name>.<generation>", generation 1 the newest.
 std::u16string backupPath(std::u16string_view fileName, int generation);
-std::u16string unsavedRowsPath(std::u16string_view fileName);
+// "Listes\Sauvegardes\<file name>.non-enregistré" for number 1, with ".<number>"
+// after it for the next copies.
+std::u16string unsavedRowsPath(std::u16string_view fileName, int number = 1);
+// The first of those paths that nothing has taken yet.
+std::u16string freeUnsavedRowsPath(FileStore& files, std::u16string_view fileName);
 
 // A list file as a save or a load finds it. Unreadable: it exists but could
 // not be read (held open, a folder, beyond MaxListFileBytes); never written over.
@@ -119,7 +126,9 @@ std::u16string saveFailedMessage(std::u16string_view fileName);
 // not be written; nothing is said.
 bool keepBackup(FileStore& files, std::u16string_view fileName, std::string_view replaced);
 // The rows of a list that could not be saved, where the user finds them
-// again: "Listes\Sauvegardes\<file name>.non-enregistré", in the list format.
-bool setAsideUnsavedRows(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows);
+// again: a new file in "Listes\Sauvegardes" (`freeUnsavedRowsPath`), in the
+// list format. Its path, or nothing when it could not be written.
+std::optional<std::u16string> setAsideUnsavedRows(FileStore& files, std::u16string_view fileName,
+                                                  const AbbreviationList& rows);
 
 }  // namespace calmirande

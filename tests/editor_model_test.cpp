@@ -711,7 +711,7 @@ TEST_F(Editor, GoingOnWithoutSavingSetsTheRowsAsideAndLetsTheSwitchHappen) {
 
     EditorOutcome refused = model.switchEditedList(files_, 1);
     ASSERT_TRUE(refused.saveFailed);
-    const Message question = model.goOnWithoutSavingQuestion(refused.message->text);
+    const Message question = model.goOnWithoutSavingQuestion(files_, refused.message->text);
     EXPECT_EQ(question.title, u"Avertissement");
     EXPECT_EQ(question.buttons, Buttons::YesNo);
     EXPECT_EQ(question.text, saveFailed(u"Perso.dat") +
@@ -761,7 +761,15 @@ TEST_F(Editor, SessionEndSavesChangedRowsOrSetsThemAside) {
     fs::remove(list("Perso.dat"));
     fs::create_directory(list("Perso.dat"));
     EXPECT_FALSE(model.saveForSessionEnd(files_));
+    EXPECT_FALSE(model.saveForSessionEnd(files_));  // the end's second attempt: no second copy
     EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré"), fileOf(fewer));
+    EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré.2"));
+
+    // Another program cancelled the end: the set-aside copy did not save
+    // them, and "Quitter" writes them once the list can be written again.
+    fs::remove(list("Perso.dat"));
+    EXPECT_TRUE(model.saveBeforeQuit(files_).succeeded);
+    EXPECT_EQ(bytesOf("Perso.dat"), fileOf(fewer));
 }
 
 // ---- From the tray menu

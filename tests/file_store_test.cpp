@@ -412,10 +412,21 @@ TEST_F(ListFiles, AFileAtTheBoundIsRead) {
     EXPECT_EQ(listing[0].storedText.size(), MaxListFileBytes - 10);
 }
 
-TEST_F(ListFiles, UnsavedRowsAreSetAsideInTheListFormat) {
-    ASSERT_TRUE(setAsideUnsavedRows(files_, u"Perso.dat", {{u"bjr", u"Bonjour"}}));
-    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistr\xC3\xA9"),
-              "\xEF\xBB\xBF" "bjr\tBonjour\r\n");
+// Each failure's rows in a file of their own, in the list format: a later
+// failure of the same list never replaces the rows of an earlier one.
+TEST_F(ListFiles, UnsavedRowsAreSetAsideInTheListFormatNeverOverAnEarlierCopy) {
+    const fs::path aside = dir_.path() / "Listes" / "Sauvegardes";
+    const char* const names[] = {"Perso.dat.non-enregistr\xC3\xA9", "Perso.dat.non-enregistr\xC3\xA9.2",
+                                 "Perso.dat.non-enregistr\xC3\xA9.3"};
+    for (int copy = 0; copy < 3; ++copy) {
+        EXPECT_EQ(freeUnsavedRowsPath(files_, u"Perso.dat"), unsavedRowsPath(u"Perso.dat", copy + 1));
+        const auto path = setAsideUnsavedRows(files_, u"Perso.dat", {{u"bjr", utf8ToUtf16(std::to_string(copy))}});
+        ASSERT_TRUE(path);
+        EXPECT_EQ(*path, utf8ToUtf16(std::string("Listes/Sauvegardes/") + names[copy]));
+    }
+    for (int copy = 0; copy < 3; ++copy) {
+        EXPECT_EQ(readBytes(aside / names[copy]), "\xEF\xBB\xBF" "bjr\t" + std::to_string(copy) + "\r\n");
+    }
 }
 
 }  // namespace
