@@ -347,23 +347,14 @@ EditorOutcome EditorModel::modifyAbbreviation() {
     if (!selectedRow_) return withMessage(info(messages::SelectARow));
     std::u16string key = toLowerCase(keyField_);
     std::u16string text = trimSpaces(replacementField_);
-    // The fields are emptied before the checks: a refused change loses what was typed.
+    // A refused change keeps the fields as typed, for the user to mend.
+    if (key.empty() || text.empty()) return withMessage(info(messages::EmptyFields));
+    if (key.size() < MinKeyLength) return withMessage(info(messages::KeyTooShort));
+    if (keyExists(key) && key != rows_[*selectedRow_].key) return withMessage(info(messages::KeyExists));
     emptyFields();
     buttonState_ = ButtonState::Entry;
     EditorOutcome outcome;
     outcome.redraw.fields = outcome.redraw.buttons = true;
-    if (key.empty() || text.empty()) {
-        outcome.message = info(messages::EmptyFields);
-        return outcome;
-    }
-    if (key.size() < MinKeyLength) {
-        outcome.message = info(messages::KeyTooShort);
-        return outcome;
-    }
-    if (keyExists(key) && key != rows_[*selectedRow_].key) {
-        outcome.message = info(messages::KeyExists);
-        return outcome;
-    }
     rows_[*selectedRow_] = {std::move(key), encodeStoredText(text)};
     sortAfterEdit();
     markEdited();
