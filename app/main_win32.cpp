@@ -494,6 +494,9 @@ int run(HINSTANCE instance) {
     if (const wchar_t* hold = _wgetenv(L"CALMIRANDE_E2E_HOLD_DELIVERY_MS")) {
         holdDeliveriesForTests(static_cast<unsigned>(_wtoi(hold)));
     }
+    if (const wchar_t* pause = _wgetenv(L"CALMIRANDE_E2E_CALL_PAUSE_MS")) {
+        pauseBetweenCallsForTests(static_cast<unsigned>(_wtoi(pause)));
+    }
 #endif
 
     about.fill(fonts.titleBold.get(), fonts.smallBold.get());

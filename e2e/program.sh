@@ -929,10 +929,15 @@ program_bystander_session() {
 # a click into another window never act there.
 program_long_text_session() {
     e2e_focus_notepad
+    # Its 12 calls 350 ms apart: the text takes about 4 s however fast this
+    # machine's Wine is, and the user's actions a second in land during it.
+    export CALMIRANDE_E2E_CALL_PAUSE_MS=350
     if ! program_start "$PROGRAM_DIR" || ! e2e_start_keypad; then
+        unset CALMIRANDE_E2E_CALL_PAUSE_MS
         fail program-long-start "the program or the key pad did not come up"
         return
     fi
+    unset CALMIRANDE_E2E_CALL_PAUSE_MS
     PROGRAM_TARGET=keypad
     local typed
     typed=$(printf 'abcdefghijklmnopqrstuvwxy%.0s' {1..12})

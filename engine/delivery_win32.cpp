@@ -23,6 +23,7 @@ std::vector<DeliveryTiming> timings;
 constexpr std::size_t kMaxTimings = 4096;
 
 std::atomic<unsigned> deliveryHoldMs{0};
+std::atomic<unsigned> callPauseMs{0};
 
 void recordDelivery(const DeliveryTiming& timing) {
     const LockGuard lock(timingsMutex);
@@ -159,6 +160,9 @@ std::size_t Win32InputSink::send(const std::vector<InputEvent>& events) {
     if (sendingAt_ == 0) sendingAt_ = monotonicMicroseconds();
     const std::size_t inserted = sendInputBlock(events);
     sentAt_ = monotonicMicroseconds();
+    // After the call, so that the worker's look at the focus and at a stop
+    // comes after the pause, as right before the next call.
+    if (const unsigned pause = callPauseMs.load(std::memory_order_relaxed)) ::Sleep(pause);
     return inserted;
 }
 
@@ -168,6 +172,7 @@ void Win32InputSink::waitMicroseconds(std::int64_t microseconds) {
 }
 
 void holdDeliveriesForTests(unsigned milliseconds) { deliveryHoldMs.store(milliseconds, std::memory_order_relaxed); }
+void pauseBetweenCallsForTests(unsigned milliseconds) { callPauseMs.store(milliseconds, std::memory_order_relaxed); }
 
 namespace {
 

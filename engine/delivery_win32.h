@@ -87,6 +87,9 @@ std::vector<DeliveryTiming> deliveryTimings();
 // that a test can type, click or hold a key between the ending key and the
 // block. 0 (no wait) unless set; any thread.
 void holdDeliveriesForTests(unsigned milliseconds);
+// Tests: every call of a block is followed by this pause, so that a long
+// text takes as long on every machine (0: no pause).
+void pauseBetweenCallsForTests(unsigned milliseconds);
 
 // Hands one completed word to the program's typist (one thread for the
 // whole run, started on first use), which plans and types it after the jobs
