@@ -535,6 +535,20 @@ keylog_sees_dead_key() {
 
 XFAILED_NAMES=()
 
+# altgr_levels_only EXPECTED ACTUAL: the two texts differ, and only where a
+# character came out at another level of the same key of the fr layout
+# (AltGr lost or gained).
+altgr_levels_only() {
+    python3 - "$1" "$2" <<'PY'
+import sys
+keys = ["(5[⅜", "eE€¢", "à0@`", "\"3#", "'4{", "=+}", ")°]", "&1", "xX", "yY"]
+same_key = lambda e, a: any(e in k and a in k for k in keys)
+expected, actual = (open(p, encoding="utf-8").read() for p in sys.argv[1:3])
+sys.exit(0 if expected != actual and len(expected) == len(actual) and
+         all(e == a or same_key(e, a) for e, a in zip(expected, actual)) else 1)
+PY
+}
+
 # The French layout, set before notepad and the program start: a key that
 # makes an accented letter by itself, "*" without Shift, and a dead key.
 program_fr_cases() {
@@ -546,10 +560,31 @@ program_fr_cases() {
     fi
     program_case program-fr-accent-key      'Référence '               '+r eacute f space'
     # AltGr's characters typed on right after an expansion, while the block
-    # may still be going in; then plain letters.
+    # may still be going in; then plain letters. Under Wine a target that is
+    # still busy with the block when it reads the X events of an AltGr key
+    # translates that key with the modifiers of the last of them, not its
+    # own (docs/wine.md): when the key logger shows that the program gave
+    # no key back and the text differs only by characters at another level
+    # of the same key, the failure is Wine's.
     local altgr='Cordialement, jean@exemple.fr Cordialement, 5€ #1 {x} [y] '
+    local altgr_log="$ARTIFACTS/keylog-fr-altgr.txt" altgr_ready="$E2E_TMP/keylog-altgr.ready" altgr_pid
+    rm -f "$altgr_log" "$altgr_ready"
+    e2e_probe keylog --out "$(e2e_winpath "$altgr_log")" --ready "$(e2e_winpath "$altgr_ready")" \
+        --timeout-ms 12000 >/dev/null 2>&1 &
+    altgr_pid=$!
+    e2e_wait_for 10 "the key logger" test -e "$altgr_ready" || true
+    local before_altgr=$FAILED
     program_case program-fr-altgr "$altgr" '~120 cdl jean@exemple.fr cdl 5€ #1 {x} [y] ' \
         -- "${altgr}suite fin " '~120 suite fin '
+    wait "$altgr_pid" || true
+    if ((FAILED > before_altgr)) && [[ ${FAILED_NAMES[-1]} == program-fr-altgr ]] &&
+        ! tr -d '\r' <"$altgr_log" 2>/dev/null | grep -q ' 43414C52$' &&
+        altgr_levels_only "$E2E_TMP/program-fr-altgr.expected" "$ARTIFACTS/program-fr-altgr.text"; then
+        FAILED=$before_altgr
+        unset 'FAILED_NAMES[-1]'
+        XFAILED_NAMES+=(program-fr-altgr)
+        echo "XFAIL program-fr-altgr: the FAIL above is Wine's, not counted: no key was held or given back (keylog-fr-altgr.txt), and notepad translated a key at another level than its own modifiers'"
+    fi
     program_case program-fr-parameter       "Je vous prie d'agréer, madame, mes sentiments distingués " \
                                             '+f p o l asterisk' madame '+asterisk space'
     # Under Wine 8 with its X input method (the default), the dead key is
