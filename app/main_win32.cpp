@@ -513,13 +513,12 @@ int run(HINSTANCE instance) {
     const FirstRunGuidance guidance = firstRunGuidance(state.catalogue, state.activeListIndex);
     if (guidance == FirstRunGuidance::LoadActiveList) {
         activateList(state, files, aidRows);
-        hooks.start(instance);
     } else {
         showMessage(guidanceMessage(guidance), messages::ProgramName);
         // "Quitter" may have been chosen while the box was up: no editor then.
         if (!state.quitRequested) editor.showForGuidance();
-        hooks.start(instance);
     }
+    hooks.start(instance);
 
     // "Quitter" may have been chosen while the guidance was shown.
     if (!state.quitRequested) runMessageLoop(state, editor, about, help);
