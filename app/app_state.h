@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/preferences.h"
 #include "engine/expansion_worker.h"
 #include "lists/catalogue.h"
 #include "lists/expansion_table.h"
@@ -26,8 +27,20 @@ struct AppState {
     bool expansionSwitch = true;
     std::int32_t writingAidEnabled = 0;
     bool quitRequested = false;
+    // The preferences file exists but could not be read at start-up: nothing
+    // writes over it until the user changes a setting.
+    bool preferencesUnread = false;
     ListCatalogue catalogue;
     ExpansionTableSlot tables;  // the published ExpansionTable
 };
+
+// Every save of the preferences after start-up: silent on failure, as none
+// of them can be helped by a message.
+inline void savePreferencesOf(const AppState& state, FileStore& files) {
+    if (!state.preferencesUnread) savePreferences(files, state.activeListFile, state.writingAidEnabled);
+}
+
+// A setting the user changed: from now on the program's values are theirs.
+inline void settingChangedByUser(AppState& state) { state.preferencesUnread = false; }
 
 }  // namespace calmirande

@@ -39,6 +39,12 @@ const char kHelp[] = R"rtf({\rtf1\ansi\ansicpg1252\deff0\deflang1036
 \pard\plain\f0\cf3\b\fs20 Le programme se place dans la zone de notification, en bas \'e0 droite de l'\'e9cran.
  Un clic droit sur son ic\'f4ne ouvre un menu : choisissez "Editer les Abr\'e9viations"
  pour ouvrir l'\'e9diteur des abr\'e9viations.\par
+\pard\plain\f0\cf3\b\fs20 Rien n'est perdu : chaque enregistrement d'une liste garde la version qu'il remplace
+ dans le dossier "Listes\\Sauvegardes" (Nom.dat.1 la plus r\'e9cente, jusqu'\'e0 Nom.dat.10). Une liste
+ supprim\'e9e y est rang\'e9e sous le nom Nom.dat.supprim\'e9, et des abr\'e9viations qui n'ont pas pu
+ \'eatre enregistr\'e9es sous le nom Nom.dat.non-enregistr\'e9. Pour retrouver une liste, quittez le
+ programme, copiez ce fichier dans le dossier "Listes" sous un nom qui finit par .dat, puis relancez
+ le programme.\par
 \pard\plain\f0\cf4\fs20\par
 \pard\plain\f0\cf2\b\ul\fs28 1er exemple:\par
 \pard\plain\f0\cf4\fs20\par

@@ -245,7 +245,7 @@ private:
         const SessionEndSteps steps = sessionEndSteps(message, ending);
         if (steps.save) {
             editor_.saveForSessionEnd();
-            savePreferences(files_, state_.activeListFile, state_.writingAidEnabled);
+            savePreferencesOf(state_, files_);
         }
         if (steps.quit) {
             runTrayCommand(state_, menu_, files_, tray_command::Quit, help_.isOpen(), [](std::u16string_view) {});
@@ -465,6 +465,7 @@ int run(HINSTANCE instance) {
     // loading of the active list all go by this one position.
     state.activeListIndex = started.activeListIndex;
     state.writingAidEnabled = started.writingAidEnabled;
+    state.preferencesUnread = started.preferencesUnread;
 
     WritingAidWindow aidWindow;
     const bool aidReady = aidWindow.create(instance, fonts.smallBold.get());

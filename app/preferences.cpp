@@ -63,6 +63,20 @@ std::string serializePreferences(std::u16string_view activeListFile, std::int32_
     return bytes;
 }
 
+PreferencesRead readPreferences(FileStore& files) {
+    FileRead read = files.readFileUpTo(std::u16string(PreferencesFileName), MaxPreferencesFileBytes);
+    switch (read.status) {
+        case FileRead::Status::Read:
+            return {PreferencesRead::Status::Read, parsePreferences(read.bytes)};
+        case FileRead::Status::Missing:
+            return {PreferencesRead::Status::Missing, {}};
+        case FileRead::Status::Unreadable:
+        case FileRead::Status::TooLarge:
+            break;
+    }
+    return {PreferencesRead::Status::Unreadable, {}};
+}
+
 Preferences loadPreferences(FileStore& files) {
     const std::optional<std::string> bytes = files.readFile(std::u16string(PreferencesFileName));
     if (!bytes) return {};

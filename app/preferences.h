@@ -6,6 +6,7 @@
 // Read once at start-up, rewritten whole from the main thread; nothing here
 // is shared with the expansion workers.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +41,22 @@ std::string serializePreferences(std::u16string_view activeListFile, std::int32_
 
 // No list and the writing aid off when the file cannot be read.
 Preferences loadPreferences(FileStore& files);
+
+// More than any hand-written file needs; a larger one is not read.
+inline constexpr std::size_t MaxPreferencesFileBytes = 64 * 1024;
+
+// What start-up finds. Unreadable: something has the file's name but could
+// not be read (held open by another program at log-on, a folder, too large);
+// its values are the user's, only unknown, so it must not be written over by
+// the defaults read in its place until the user changes a setting.
+struct PreferencesRead {
+    enum class Status { Read, Missing, Unreadable };
+    Status status = Status::Missing;
+    Preferences values;
+};
+// Reading first lets the store finish a replace that a crash interrupted, so
+// a surviving "Preferences.txt.tmp" counts as the file.
+PreferencesRead readPreferences(FileStore& files);
 
 // Replaces the file atomically: on failure the previous file is intact. Only
 // start-up's creation of a missing file reports a failure to the user.

@@ -102,8 +102,8 @@ EditorLeftEffects followEditorLeave(AppState& state, FileStore& files, LeaveOutc
     if (outcome.activeListFile) {
         state.activeListFile = *outcome.activeListFile;
         state.activeListIndex = outcome.activeListIndex;
-        // Silent on failure, as every save of the preferences after start-up.
-        savePreferences(files, state.activeListFile, state.writingAidEnabled);
+        settingChangedByUser(state);
+        savePreferencesOf(state, files);
     }
     if (outcome.activeList) {
         state.tables.publish(std::move(outcome.activeList->table));

@@ -16,18 +16,17 @@ StartupFiles prepareStartupFiles(FileStore& files, FolderListing& listing) {
         return result;
     }
 
-    Preferences preferences;
-    const std::u16string preferencesPath(PreferencesFileName);
-    if (!files.exists(preferencesPath)) {
+    PreferencesRead read = readPreferences(files);
+    Preferences& preferences = read.values;
+    if (read.status == PreferencesRead::Status::Missing) {
         if (!savePreferences(files, u"", 0)) {
             result.fatalMessage = messages::CannotCreatePreferences;
             return result;
         }
         // The new file says 0, but a first run has the writing aid on.
         preferences = {u"", 1};
-    } else {
-        preferences = loadPreferences(files);
     }
+    result.preferencesUnread = read.status == PreferencesRead::Status::Unreadable;
     result.writingAidEnabled = preferences.writingAidEnabled;
 
     EnumeratedLists lists = enumerateLists(listing, preferences.activeListFile);

@@ -19,6 +19,7 @@ struct StartupFiles {
     std::u16string activeListFile;      // empty unless the catalogue holds it, exact case
     std::int32_t activeListIndex = -1;  // its position in the catalogue
     std::int32_t writingAidEnabled = 0;
+    bool preferencesUnread = false;  // see PreferencesRead
 };
 
 // Makes sure "Listes" and "Preferences.txt" exist (creating them when

@@ -92,8 +92,8 @@ std::optional<ListSelection> selectListFromMenu(AppState& state, TrayMenu& menu,
     state.tables.publish(std::move(active.table));
     selection.aidRows = std::move(active.aidRows);
 
-    // Silent on failure, as every save of the preferences after start-up.
-    savePreferences(files, state.activeListFile, state.writingAidEnabled);
+    settingChangedByUser(state);
+    savePreferencesOf(state, files);
     return selection;
 }
 
@@ -114,6 +114,7 @@ TrayCommandResult runTrayCommand(AppState& state, TrayMenu& menu, FileStore& fil
             result.action = TrayAction::OpenEditor;
             break;
         case tray_command::WritingAid:
+            settingChangedByUser(state);
             if (state.writingAidEnabled != 0) {
                 state.writingAidEnabled = 0;
                 result.hideWritingAid = true;
@@ -129,7 +130,7 @@ TrayCommandResult runTrayCommand(AppState& state, TrayMenu& menu, FileStore& fil
             break;
         case tray_command::Quit:
             state.gate.setExpansionActive(false);
-            savePreferences(files, state.activeListFile, state.writingAidEnabled);
+            savePreferencesOf(state, files);
             state.quitRequested = true;
             result.action = TrayAction::Quit;
             break;

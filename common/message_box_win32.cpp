@@ -57,8 +57,8 @@ int showBox(std::u16string_view text, std::u16string_view title, UINT buttons) {
 
 void showMessage(std::u16string_view text, std::u16string_view title) { showBox(text, title, MB_OK); }
 
-bool askYesNo(std::u16string_view text, std::u16string_view title) {
-    return showBox(text, title, MB_YESNO) == IDYES;
+bool askYesNo(std::u16string_view text, std::u16string_view title, bool defaultNo) {
+    return showBox(text, title, MB_YESNO | (defaultNo ? MB_DEFBUTTON2 : MB_DEFBUTTON1)) == IDYES;
 }
 
 }  // namespace calmirande

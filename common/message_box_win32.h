@@ -10,6 +10,6 @@ namespace calmirande {
 
 void showMessage(std::u16string_view text, std::u16string_view title);
 // Yes and No buttons; true for Yes.
-bool askYesNo(std::u16string_view text, std::u16string_view title);
+bool askYesNo(std::u16string_view text, std::u16string_view title, bool defaultNo = false);
 
 }  // namespace calmirande

@@ -24,9 +24,41 @@ inline constexpr std::u16string_view SaveFailed = u"Impossible d'enregistrer les
 inline constexpr std::u16string_view SaveFailedEnd =
     u"ou bien il n'y a pas l'espace nécessaire pour créer ce fichier, libérer de l'espace !";
 
+inline constexpr std::u16string_view SaveFailedReadOnly =
+    u"Ce fichier, son dossier ou ce disque est en lecture seule : enregistrer n'y est pas permis !";
+inline constexpr std::u16string_view SaveFailedNameTooLong =
+    u"Le chemin de ce fichier est trop long pour Windows : déplacer le programme dans un dossier plus court !";
+inline constexpr std::u16string_view ListTooLarge =
+    u"La Liste dépasserait la taille maximale de 4 Mo : raccourcir ce texte ou le mettre dans une autre Liste !";
+
+// A list the editor understands too little of.
+inline constexpr std::u16string_view ListOpenedReadOnlyStart = u"La Liste ";
+inline constexpr std::u16string_view ListOpenedReadOnlyEnd =
+    u" n'est pas dans un format que l'éditeur comprend (moins de la moitié de ses lignes sont des "
+    u"abréviations, ou elle contient des caractères nuls).\r"
+    u"Elle est ouverte en lecture seule : l'éditeur ne l'enregistrera pas.";
+inline constexpr std::u16string_view ListIsReadOnly =
+    u"Cette Liste est ouverte en lecture seule : elle ne peut pas être modifiée ici !";
+
+// A list another program wrote while the editor held changed rows of it.
+inline constexpr std::u16string_view OtherVersionStart = u"La Liste ";
+inline constexpr std::u16string_view OtherVersionChanged =
+    u" a été modifiée par un autre programme pendant que vous l'éditiez.";
+inline constexpr std::u16string_view OtherVersionAdded = u"Abréviations de l'autre version ajoutées aux vôtres : ";
+inline constexpr std::u16string_view OtherVersionNotTaken =
+    u"Abréviations de l'autre version non reprises (déjà présentes ici avec un autre texte, ou Liste pleine) : ";
+inline constexpr std::u16string_view OtherVersionKeptIn = u"L'autre version est gardée dans le fichier: ";
+inline constexpr std::u16string_view OtherVersionNotKept = u"L'autre version n'a pas pu être gardée.";
+
 // After a failed save that stops the user, in the same box.
 inline constexpr std::u16string_view GoOnWithoutSaving = u"Souhaitez vous quand même continuer sans enregistrer !";
-inline constexpr std::u16string_view UnsavedRowsCopiedTo = u"Vos Abréviations seront copiées dans le fichier: ";
+inline constexpr std::u16string_view UnsavedRowsCopiedTo = u"Vos Abréviations ont été copiées dans le fichier: ";
+inline constexpr std::u16string_view UnsavedRowsNotCopied =
+    u"Vos Abréviations n'ont pu être copiées nulle part : en continuant, vous les perdez !";
+// The name of a set-aside copy of text typed in the fields with no list shown.
+inline constexpr std::u16string_view FieldsWithoutList = u"Champs de l'éditeur";
+// The key of the row that stands for the fields' text when no key was typed.
+inline constexpr std::u16string_view FieldsWithoutKey = u"(sans abréviation)";
 
 inline constexpr std::u16string_view CannotCreateListsFolder =
     u"Impossible de créer le dossier 'Listes', le programme va se terminer\rVérifier l'espace disponible !";
@@ -112,12 +144,14 @@ inline constexpr std::u16string_view NewListAccept = u"Valider";
 inline constexpr std::u16string_view NewListCancel = u"Annuler";
 inline constexpr std::u16string_view ListNameForbidden = u"Le nom de la Liste comporte des caractères interdits !";
 inline constexpr std::u16string_view ListNameTaken = u"Ce nom est déjà créé !";
+inline constexpr std::u16string_view ListNameTooLong = u"Le nom de la Liste est trop long !";
 inline constexpr std::u16string_view ListFileNotCreated = u"Impossible de créer le Fichier !";
 inline constexpr std::u16string_view ListLimitStart = u"La limite des ";
 inline constexpr std::u16string_view ListLimitEnd = u" Listes possible est atteinte !";
 inline constexpr std::u16string_view NoListToDelete = u"Aucune Liste sélectionnée !";
 inline constexpr std::u16string_view DeleteListQuestion = u"Êtes-vous sûr de vouloir supprimer cette Liste ?: ";
-inline constexpr std::u16string_view DeleteListWarning = u"Tous les enregistrements de cette Liste seront supprimés !";
+inline constexpr std::u16string_view DeleteListKeptIn = u"Ses enregistrements seront gardés dans le fichier: ";
+inline constexpr std::u16string_view DeleteListFailed = u"Impossible de supprimer la Liste: ";
 
 inline constexpr std::u16string_view SelectOrCreateList = u"Sélectionner une Liste ou en créer une !";
 inline constexpr std::u16string_view EmptyFields = u"Un ou plusieurs champs sont vides !";
@@ -132,6 +166,9 @@ inline constexpr std::u16string_view LeaveEmptyList =
     u"Souhaitez vous quand même quitter l'application !";
 inline constexpr std::u16string_view LeaveWithoutSelection =
     u"Vous quittez l'application sans sélectionner une Liste !\rSouhaitez vous quand même quitter l'application !";
+inline constexpr std::u16string_view LeaveWithTypedText =
+    u"Le texte tapé dans les champs n'a pas été ajouté à la Liste !\r"
+    u"Souhaitez vous quand même quitter l'application !";
 inline constexpr std::u16string_view LeaveWithoutLists =
     u"Aucune Liste n'est créée!\rSouhaitez vous quand même quitter l'application !";
 

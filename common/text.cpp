@@ -97,6 +97,22 @@ void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out) {
     }
 }
 
+std::size_t utf8Length(std::u16string_view utf16) {
+    std::size_t length = 0;
+    const std::size_t n = utf16.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t unit = utf16[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < n && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            length += 4;
+            ++i;
+        } else {
+            // A lone surrogate is written as U+FFFD, three bytes like it.
+            length += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+        }
+    }
+    return length;
+}
+
 std::u16string utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());

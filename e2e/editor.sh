@@ -403,10 +403,10 @@ editor_create_case() {
     pass "$name"
 }
 
-# "Supprimer cette Liste": No keeps it, Yes deletes its file.
+# "Supprimer cette Liste": No keeps it, Yes moves its file into the backups.
 editor_delete_list_case() {
     local name=editor-delete-list
-    local question=$'Êtes-vous sûr de vouloir supprimer cette Liste ?: Neuve\rTous les enregistrements de cette Liste seront supprimés !'
+    local question=$'Êtes-vous sûr de vouloir supprimer cette Liste ?: Neuve\rSes enregistrements seront gardés dans le fichier: Listes\\Sauvegardes\\Neuve.dat.supprimé'
     editor_click 108
     if ! editor_box Avertissement "$question"; then
         editor_fail "$name" "the question is not the expected one: $(cat "$E2E_TMP/editor-box.txt")"
@@ -422,6 +422,10 @@ editor_delete_list_case() {
     editor_box Avertissement "$question" && editor_answer Avertissement yes
     if ! e2e_wait_for 10 "the file to go" test ! -e "$EDITOR_DIR/Listes/Neuve.dat"; then
         editor_fail "$name" "Yes did not delete Neuve.dat"
+        return
+    fi
+    if ! cmp -s <(printf '\xEF\xBB\xBF') "$EDITOR_DIR/Listes/Sauvegardes/Neuve.dat.supprimé"; then
+        editor_fail "$name" "the deleted list is not kept as Sauvegardes\\Neuve.dat.supprimé"
         return
     fi
     shell_tree "$EDITOR_CLASS" editor || true
@@ -525,7 +529,7 @@ editor_deleted_list_menu_case() {
     fi
     three=$(editor_menu_height) || { editor_fail "$name" "the tray menu did not open after the creation"; return; }
     editor_click 108
-    if ! editor_box Avertissement $'Êtes-vous sûr de vouloir supprimer cette Liste ?: Passage\rTous les enregistrements de cette Liste seront supprimés !' ||
+    if ! editor_box Avertissement $'Êtes-vous sûr de vouloir supprimer cette Liste ?: Passage\rSes enregistrements seront gardés dans le fichier: Listes\\Sauvegardes\\Passage.dat.supprimé' ||
         ! editor_answer Avertissement yes || ! e2e_wait_for 10 "Passage.dat to go" test ! -e "$EDITOR_DIR/Listes/Passage.dat"; then
         editor_fail "$name" "Passage could not be deleted"
         return

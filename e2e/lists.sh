@@ -1,13 +1,15 @@
 # The user's lists kept whatever happens, driven with the real program: lists
 # written by other tools (UTF-16 LE and BE, Windows-1252) expanding with
 # their accents and shown right; a hand-written list left byte for byte by
-# an open and a leave without an edit; the backups of three saves; a
-# read-only list with the question to go on without saving, both answers;
-# the session's end with unsaved rows. Then the lists other programs hold
-# (no sharing, a byte-range lock), saves killed at random moments, and
-# hostile files (UTF-16 with and without a mark, NUL bytes, a 1 MiB line,
-# 10,000 rows, 50 MiB, a folder named like a list), each opened, edited and
-# saved without a crash or a loss.
+# an open and a leave without an edit; the backups of three saves; another
+# program's edits shown and joined; a read-only list with the question to go
+# on without saving, both answers, a second failure and a cancelled log-off;
+# the session's end with unsaved rows and typed text. Then the lists other
+# programs hold (no sharing, a byte-range lock), saves killed at random
+# moments, and hostile files (UTF-16 with and without a mark, NUL bytes shown
+# read-only, a 1 MiB line, 10,000 rows, 50 MiB, a list at the size bound, a
+# folder named like a list, a name too long), each opened, edited and saved
+# without a crash or a loss.
 #
 # Sourced by run.sh after editor.sh (same Xvfb, Wine prefix, notepad,
 # pass/fail counters, and the program_*, shell_* and editor_* helpers).
@@ -141,7 +143,8 @@ lists_hand_written_case() {
 }
 
 # Three saves of the hand-written list: backups .1 to .3 hold, byte for
-# byte, the versions each save replaced (.3 the hand-written file itself).
+# byte, the versions each save replaced (.3 the hand-written file itself),
+# and the lines the editor does not show are still in the list.
 lists_backups_case() {
     local name=lists-backups n
     local backups="$LISTS_DIR/Listes/Sauvegardes"
@@ -167,12 +170,52 @@ lists_backups_case() {
         fail "$name" "the saved list is not in the program's own form with its new row"
         return
     fi
+    # The key-only and the empty line, within the first rows, went through
+    # the three edited saves.
+    if ! grep -qx $'seule\r' "$LISTS_DIR/Listes/main.dat" || ! grep -qx $'\r' "$LISTS_DIR/Listes/main.dat"; then
+        fail "$name" "an edited save dropped the lines the editor does not show"
+        return
+    fi
     pass "$name"
 }
 
-# A read-only list: the save fails, the program asks whether to go on
-# without saving; No keeps the editor, Yes leaves it with the rows set aside
-# and the list untouched.
+# Another program appends a row to the active list while the editor is
+# closed: the editor shows it when it opens. It appends one more while the
+# editor holds a new row: "Quitter" joins the two, says so, and keeps the
+# other version whole beside the backups.
+lists_outside_edit_case() {
+    local name=lists-outside-edit file="$LISTS_DIR/Listes/bigendian.dat"
+    local notice=$'La Liste bigendian.dat a été modifiée par un autre programme pendant que vous l\'éditiez.\rAbréviations de l\'autre version ajoutées aux vôtres : 1\rL\'autre version est gardée dans le fichier: Listes\\Sauvegardes\\bigendian.dat.autre-version'
+    if ! lists_open_editor || ! lists_show bi $'ete\tl\'été big endian' || ! lists_leave; then
+        fail "$name" "the big-endian list was not shown and left"
+        return
+    fi
+    printf 'ext\tajout externe\r\n' | iconv -f UTF-8 -t UTF-16BE >>"$file"
+    if ! lists_open_editor ||
+        ! e2e_wait_for 10 "the row of the other program" editor_rows_are $'ete\tl\'été big endian' $'ext\tajout externe'; then
+        fail "$name" "the editor did not show the row another program added: $(cat "$E2E_TMP/rows.txt" 2>/dev/null)"
+        return
+    fi
+    lists_add ed 'ajout éditeur' 3 || true
+    printf 'ex2\tdeuxième externe\r\n' | iconv -f UTF-8 -t UTF-16BE >>"$file"
+    cp "$file" "$E2E_TMP/bigendian.other"
+    editor_click 117
+    if ! lists_box_says Info "$notice" || ! e2e_wait_for 10 "the editor to hide" editor_hidden; then
+        fail "$name" "Quitter did not say that the other version was joined: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
+        return
+    fi
+    if ! cmp -s <(printf '\xEF\xBB\xBF'; printf '%s\r\n' $'ed\tajout éditeur' $'ete\tl\'été big endian' $'ext\tajout externe' $'ex2\tdeuxième externe') "$file" ||
+        ! cmp -s "$E2E_TMP/bigendian.other" "$LISTS_DIR/Listes/Sauvegardes/bigendian.dat.autre-version"; then
+        cp "$file" "$ARTIFACTS/$name.dat" 2>/dev/null || true
+        fail "$name" "the list does not hold both versions' rows, or the other version is not kept whole"
+        return
+    fi
+    pass "$name"
+}
+
+# A read-only list: the save fails and says why, the rows are set aside,
+# and the program asks whether to go on without saving; No keeps the
+# editor, Yes leaves it and the list is untouched.
 lists_read_only_case() {
     local name=lists-read-only
     cp "$LISTS_DIR/Listes/ansi.dat" "$E2E_TMP/ansi.before"
@@ -181,7 +224,7 @@ lists_read_only_case() {
     lists_show an $'ete\tl\'été en ANSI €' || true
     lists_add ro 'lecture seule' 2 || true
     editor_click 117
-    local question=$'Impossible d\'enregistrer les modifications dans le fichier: ansi.dat\rCe fichier est sans doute ouvert par un autre programme, dans ce cas fermer le !\rou bien il n\'y a pas l\'espace nécessaire pour créer ce fichier, libérer de l\'espace !\r\rSouhaitez vous quand même continuer sans enregistrer !\rVos Abréviations seront copiées dans le fichier: Listes\\Sauvegardes\\ansi.dat.non-enregistré'
+    local question=$'Impossible d\'enregistrer les modifications dans le fichier: ansi.dat\rCe fichier, son dossier ou ce disque est en lecture seule : enregistrer n\'y est pas permis !\r\rSouhaitez vous quand même continuer sans enregistrer !\rVos Abréviations ont été copiées dans le fichier: Listes\\Sauvegardes\\ansi.dat.non-enregistré'
     if ! editor_box Avertissement "$question"; then
         fail "$name" "no question after the failed save: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
         chmod u+w "$LISTS_DIR/Listes/ansi.dat"
@@ -219,13 +262,61 @@ lists_read_only_case() {
     pass "$name"
 }
 
-# The session ends with unsaved rows in the editor: the rows are in the
-# file afterwards, and the program has ended.
+# A second failure of the same list: its rows get a copy of their own
+# beside the first. Then a log-off that another program cancels
+# (WM_ENDSESSION FALSE): the rows are copied aside but still unsaved, and
+# once the list can be written the next "Quitter" writes them.
+lists_second_failure_case() {
+    local name=lists-second-failure aside="$LISTS_DIR/Listes/Sauvegardes" list="$LISTS_DIR/Listes/ansi.dat"
+    chmod a-w "$list"
+    if ! lists_open_editor || ! e2e_wait_for 10 "the list as on disk" editor_rows_are $'ete\tl\'été en ANSI €' ||
+        ! lists_add r2 'deuxième échec' 2; then
+        fail "$name" "the editor did not show the list as on disk, or took no row: $(cat "$E2E_TMP/rows.txt" 2>/dev/null)"
+        chmod u+w "$list"
+        return
+    fi
+    editor_click 117
+    if ! lists_box_says Avertissement "$(lists_message readonly ansi.dat .2)" || ! e2e_wait_for 10 "the editor to hide" editor_hidden ||
+        ! grep -q $'^ro\tlecture seule\r$' "$aside/ansi.dat.non-enregistré" ||
+        ! grep -q $'^r2\tdeuxième échec\r$' "$aside/ansi.dat.non-enregistré.2"; then
+        fail "$name" "the second failure did not keep its rows beside the first's: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
+        chmod u+w "$list"
+        return
+    fi
+    pass "$name"
+
+    name=lists-session-end-cancelled
+    if ! lists_open_editor || ! lists_add r3 'fin annulée' 2; then
+        fail "$name" "the editor did not show, or took no row"
+        chmod u+w "$list"
+        return
+    fi
+    e2e_probe post --class CalmirandeAbout --message 17 --wparam 0 --lparam 0 >/dev/null 2>&1   # WM_QUERYENDSESSION
+    e2e_probe post --class CalmirandeAbout --message 22 --wparam 0 --lparam 0 >/dev/null 2>&1   # WM_ENDSESSION, cancelled
+    if ! e2e_wait_for 10 "the rows copied aside" grep -q $'^r3\tfin annulée\r$' "$aside/ansi.dat.non-enregistré.3" ||
+        program_exited; then
+        fail "$name" "the log-off did not copy the rows aside, or the program ended with the cancelled session"
+        chmod u+w "$list"
+        return
+    fi
+    chmod u+w "$list"
+    if ! lists_leave || ! grep -q $'^r3\tfin annulée\r$' "$list"; then
+        fail "$name" "the next Quitter did not write the rows the cancelled log-off left unsaved"
+        return
+    fi
+    pass "$name"
+}
+
+# The session ends with unsaved rows in the editor and text typed in its
+# fields that was never added: the rows are in the file afterwards, the
+# typed text in a copy beside the backups, and the program has ended.
 lists_session_end_case() {
     local name=lists-session-end
     lists_open_editor || { fail "$name" "the editor did not show"; return; }
     lists_show u $'ete\tl\'été à Noël' $'sig\tFrançois<R>Œuvre' || true
     lists_add fin 'avant la fin' 3 || true
+    editor_type 114 tape && editor_type 115 'jamais ajouté' &&
+        e2e_wait_for 10 "the typed fields" lists_fields_are tape 'jamais ajouté' || true
     e2e_probe post --class CalmirandeAbout --message 17 --wparam 0 --lparam 0 >/dev/null 2>&1   # WM_QUERYENDSESSION
     e2e_probe post --class CalmirandeAbout --message 22 --wparam 1 --lparam 0 >/dev/null 2>&1   # WM_ENDSESSION
     if ! e2e_wait_for 15 "the program to end" program_exited; then
@@ -238,6 +329,10 @@ lists_session_end_case() {
     if ! grep -q $'^fin\tavant la fin\r$' "$LISTS_DIR/Listes/unicode.dat" ||
         ! cmp -s "$LISTS_DIR/Listes/Sauvegardes/unicode.dat.1" "$LISTS_DIR/originals/unicode.dat"; then
         fail "$name" "the unsaved rows are not in the file, or the UTF-16 original was not kept"
+        return
+    fi
+    if ! cmp -s <(printf '\xEF\xBB\xBFtape\tjamais ajouté\r\n') "$LISTS_DIR/Listes/Sauvegardes/unicode.dat.non-enregistré"; then
+        fail "$name" "the text typed in the fields is not in Sauvegardes\\unicode.dat.non-enregistré"
         return
     fi
     pass "$name"
@@ -267,13 +362,15 @@ lists_box_says() {
     editor_answer "$1" "$ok"
 }
 
-# lists_message KIND FILE: the program's message for FILE (KIND: edit, active, save).
+# lists_message KIND FILE [COPY]: the program's message for FILE (KIND: edit,
+# active, save, readonly; COPY: the set-aside copy's number, as ".2").
 lists_message() {
     local busy='Ce fichier est sans doute ouvert par un autre programme, dans ce cas fermer le !'
     case $1 in
         edit) printf '%s' "Impossible d'ouvrir le fichier: $2"$'\r'"$busy"$'\r'"ou bien ce fichier n'existe plus, dans ce cas vous avez perdu vos données; relancer l'application !" ;;
         active) printf '%s' "Impossible de charger les abréviations du fichier: $2"$'\r'"$busy"$'\r'"ou bien ce fichier n'existe plus, dans ce cas vous avez perdu vos données; relancer le programme !" ;;
-        save) printf '%s' "Impossible d'enregistrer les modifications dans le fichier: $2"$'\r'"$busy"$'\r'"ou bien il n'y a pas l'espace nécessaire pour créer ce fichier, libérer de l'espace !"$'\r\r'"Souhaitez vous quand même continuer sans enregistrer !"$'\r'"Vos Abréviations seront copiées dans le fichier: Listes\\Sauvegardes\\$2.non-enregistré" ;;
+        save) printf '%s' "Impossible d'enregistrer les modifications dans le fichier: $2"$'\r'"$busy"$'\r'"ou bien il n'y a pas l'espace nécessaire pour créer ce fichier, libérer de l'espace !"$'\r\r'"Souhaitez vous quand même continuer sans enregistrer !"$'\r'"Vos Abréviations ont été copiées dans le fichier: Listes\\Sauvegardes\\$2.non-enregistré${3:-}" ;;
+        readonly) printf '%s' "Impossible d'enregistrer les modifications dans le fichier: $2"$'\r'"Ce fichier, son dossier ou ce disque est en lecture seule : enregistrer n'y est pas permis !"$'\r\r'"Souhaitez vous quand même continuer sans enregistrer !"$'\r'"Vos Abréviations ont été copiées dans le fichier: Listes\\Sauvegardes\\$2.non-enregistré${3:-}" ;;
     esac
 }
 
@@ -370,10 +467,12 @@ lists_write_hostile_files() {
     { printf 'l1\t'; head -c 1048576 /dev/zero | tr '\0' x; printf '\r\nl2\tcourte\r\n'; } >"$l/ligne.dat"
     awk 'BEGIN { for (i = 0; i < 10000; i++) printf "d%05d\tt%d\r\n", i, i }' >"$l/dix.dat"
     { printf '\xEF\xBB\xBF'; head -c 52428800 < <(yes $'ee\tune ligne parmi des millions'); } >"$l/enorme.dat"
+    # 4 MiB less 12 bytes: room for one row of 12 bytes, no more.
+    { printf '\xEF\xBB\xBFpl\t'; head -c $((4 * 1024 * 1024 - 20)) /dev/zero | tr '\0' p; printf '\r\n'; } >"$l/pleine.dat"
     mkdir -p "$l/X.dat"
     printf 'un fichier dans un dossier\n' >"$l/X.dat/dedans.txt"
     local name
-    for name in normal garde verrou utf16 sansmarque zero ligne dix; do cp "$l/$name.dat" "$LISTS_DIR/originals/"; done
+    for name in normal garde verrou utf16 sansmarque zero ligne dix pleine; do cp "$l/$name.dat" "$LISTS_DIR/originals/"; done
     cksum <"$l/enorme.dat" >"$LISTS_DIR/originals/enorme.cksum"
     printf '\xEF\xBB\xBFnormal.dat\r\n1' >"$LISTS_DIR/Preferences.txt"
 }
@@ -481,14 +580,19 @@ lists_hostile_cases() {
         pass "$name"
     fi
 
-    # NUL ends a line: three records and an empty line.
+    # NUL bytes: another tool's format, or an encoding guessed wrong. Shown
+    # (NUL ends a line) read-only, with its message: a row is refused, and
+    # the switch away writes nothing.
     name=lists-hostile-nul
-    if ! lists_add zz 'ajout trois' 4 || ! editor_select l ||
+    if ! lists_box_says Info "La Liste zero.dat n'est pas dans un format que l'éditeur comprend (moins de la moitié de ses lignes sont des abréviations, ou elle contient des caractères nuls)."$'\r'"Elle est ouverte en lecture seule : l'éditeur ne l'enregistrera pas."; then
+        fail "$name" "the list with NUL bytes was not said to be read-only: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
+    elif ! lists_type_row zz 'ajout trois' ||
+        ! lists_box_says Info 'Cette Liste est ouverte en lecture seule : elle ne peut pas être modifiée ici !' ||
+        ! editor_click 119 || ! editor_select l ||
         ! e2e_wait_for 20 "the long line's list" editor_counter_reads '2 sur un nombre maximum de 2000'; then
-        fail "$name" "the edit, or the switch to the list with a 1 MiB line, failed"
-    elif ! editor_file_is zero.dat $'z1\tZéro un' $'z2\tZéro deux' $'z3\tfin' $'zz\tajout trois' ||
-        ! cmp -s "$backups/zero.dat.1" "$LISTS_DIR/originals/zero.dat"; then
-        fail "$name" "zero.dat does not hold its three rows and the new one, or its original is not kept"
+        fail "$name" "the row was not refused, or the switch to the list with a 1 MiB line failed"
+    elif ! lists_unchanged zero.dat || [[ -e "$backups/zero.dat.1" ]]; then
+        fail "$name" "zero.dat was written"
     else
         pass "$name"
     fi
@@ -564,6 +668,35 @@ lists_hostile_cases() {
                 pass "$name"
             fi
         fi
+    fi
+
+    # A name whose derived paths would pass the system's limit is refused.
+    name=lists-hostile-long-name
+    editor_click 107
+    e2e_wait_for 10 "the Nouvelle Liste dialog" e2e_window_shown "$NEW_LIST_CLASS" || true
+    editor_activate "$NEW_LIST_CLASS" '^Nouvelle Liste$' || true
+    editor_mouse 100 "" "$NEW_LIST_CLASS" && xdotool type --delay 5 "$(printf 'n%.0s' {1..240})" && xdotool key Return
+    if ! lists_box_says Erreur 'Le nom de la Liste est trop long !'; then
+        fail "$name" "a name of 240 letters was not refused as too long: $(cat "$E2E_TMP/editor-box.txt" 2>/dev/null)"
+    else
+        pass "$name"
+    fi
+    e2e_probe close-window --class "$NEW_LIST_CLASS" >/dev/null 2>&1 || true
+    e2e_wait_for 10 "the dialog to close" shell_box_gone_class "$NEW_LIST_CLASS" || true
+
+    # A list 12 bytes short of what the reader takes: a row that would pass
+    # the bound is refused with its message, and the list stays as it was.
+    name=lists-hostile-size-bound
+    if ! editor_select p || ! e2e_wait_for 20 "the full list" editor_counter_reads '1 sur un nombre maximum de 2000'; then
+        fail "$name" "the list at the size bound was not shown"
+    elif ! lists_type_row ab 'bien trop long' ||
+        ! lists_box_says Info "La Liste dépasserait la taille maximale de 4 Mo : raccourcir ce texte ou le mettre dans une autre Liste !"; then
+        fail "$name" "the row beyond the bound was not refused with its message"
+    elif ! editor_click 119 || ! editor_select n || ! e2e_wait_for 20 "the normal list" editor_rows_are $'nm\tNormale' ||
+        ! cmp -s "$LISTS_DIR/originals/pleine.dat" "$LISTS_DIR/Listes/pleine.dat"; then
+        fail "$name" "pleine.dat changed, or the normal list did not come back"
+    else
+        pass "$name"
     fi
 
     # The program still runs: the editor leaves, and the normal list expands.
@@ -666,7 +799,9 @@ lists_cases() {
     lists_foreign_case
     lists_hand_written_case
     lists_backups_case
+    lists_outside_edit_case
     lists_read_only_case
+    lists_second_failure_case
     lists_session_end_case
     program_stop >/dev/null 2>&1 || true
     lists_other_programs_cases

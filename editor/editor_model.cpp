@@ -102,8 +102,10 @@ std::optional<std::size_t> EditorModel::entryOfFile(std::u16string_view fileName
 }
 
 OperationResult EditorModel::saveShownRows(FileStore& files, Redraw& redraw) {
-    if (!shownListFile_) return {true, {}};
+    // A list shown read-only is never written over by what the editor made of it.
+    if (!shownListFile_ || shownListReadOnly_) return {true, {}};
     const std::u16string& fileName = *shownListFile_;
+    std::u16string notice;
     if (!rowsChanged_) {
         // Unchanged rows are written only when their file vanished behind
         // our back: they are then the last copy of the list.
@@ -132,23 +134,97 @@ OperationResult EditorModel::saveShownRows(FileStore& files, Redraw& redraw) {
             redraw.rows = redraw.selection = redraw.recordsCounter = true;
         }
         shownListLoaded_ = true;
+    } else {
+        // Another program may have written the list since it was read: its
+        // rows join these rather than be written over.
+        const ListFileContent current = readListFile(files, fileName);
+        if (current.state == ListFileState::Read && listFingerprint(current.bytes) != fingerprintOnDisk_) {
+            notice = joinOtherVersion(files, fileName, current.bytes, redraw);
+        }
     }
     OperationResult saved = saveList(files, fileName, rows_, linesBeyondBound_);
-    if (saved.succeeded) rowsChanged_ = false;
-    return saved;
+    if (!saved.succeeded) return saved;
+    rowsChanged_ = false;
+    rememberAsOnDisk(listFingerprint(serializeList(rows_, linesBeyondBound_)));
+    return {true, std::move(notice)};
 }
 
 void EditorModel::loadRows(FileStore& files, const ListEntry& entry, EditorOutcome& outcome) {
     rows_.clear();
+    linesBeyondBound_.clear();
     selectedRow_.reset();
     recordsCounterText_.clear();
-    const OperationResult loaded = loadListForEditing(files, entry.fileName, rows_, &linesBeyondBound_);
+    const ListFileContent file = readListFile(files, entry.fileName);
     shownListFile_ = entry.fileName;
-    shownListLoaded_ = loaded.succeeded;
+    shownListLoaded_ = file.state == ListFileState::Read;
     rowsChanged_ = false;
-    if (!loaded.succeeded) outcome.message = info(loaded.message);
+    shownListReadOnly_ = false;
+    if (shownListLoaded_) {
+        EditingRead read;
+        rows_ = parseListForEditing(file.bytes, &linesBeyondBound_, &read);
+        rememberAsOnDisk(listFingerprint(file.bytes));
+        if (!read.understood()) {
+            shownListReadOnly_ = true;
+            std::u16string text(messages::ListOpenedReadOnlyStart);
+            outcome.message = info(text.append(entry.fileName).append(messages::ListOpenedReadOnlyEnd));
+        }
+    } else {
+        outcome.message = info(loadForEditingFailedMessage(entry.fileName));
+    }
     updateRecordsCounter();
     outcome.redraw.rows = outcome.redraw.selection = outcome.redraw.recordsCounter = true;
+}
+
+void EditorModel::rememberAsOnDisk(std::uint64_t fingerprint) {
+    rowsOnDisk_ = rows_;
+    fingerprintOnDisk_ = fingerprint;
+}
+
+std::u16string EditorModel::joinOtherVersion(FileStore& files, const std::u16string& fileName,
+                                             const std::string& otherBytes, Redraw& redraw) {
+    std::u16string otherBeyond;
+    const AbbreviationList theirs = parseListForEditing(otherBytes, &otherBeyond);
+    std::size_t added = 0, notTaken = 0;
+    for (const Abbreviation& row : theirs) {
+        const auto ours = std::find_if(rows_.begin(), rows_.end(), [&](const Abbreviation& r) { return r.key == row.key; });
+        if (ours != rows_.end()) {
+            if (ours->storedText != row.storedText) ++notTaken;
+            continue;
+        }
+        // A row the editor read and the user deleted stays deleted.
+        const bool deletedHere = std::any_of(rowsOnDisk_.begin(), rowsOnDisk_.end(),
+                                             [&](const Abbreviation& r) { return r == row; });
+        if (deletedHere) continue;
+        if (rows_.size() >= MaxEntriesPerList || !fitsInListFile(serializedRowSize(row))) {
+            ++notTaken;
+            continue;
+        }
+        rows_.push_back(row);
+        ++added;
+    }
+    // The lines beyond the editor's rows are never edited here: the newer ones.
+    linesBeyondBound_ = std::move(otherBeyond);
+    selectedRow_.reset();
+    updateRecordsCounter();
+    redraw.rows = redraw.selection = redraw.recordsCounter = true;
+
+    const auto count = [](std::size_t n) {
+        std::u16string text;
+        for (char c : std::to_string(n)) text.push_back(static_cast<char16_t>(c));
+        return text;
+    };
+    std::u16string notice(messages::OtherVersionStart);
+    notice.append(fileName).append(messages::OtherVersionChanged);
+    notice.append(1, u'\r').append(messages::OtherVersionAdded).append(count(added));
+    if (notTaken) notice.append(1, u'\r').append(messages::OtherVersionNotTaken).append(count(notTaken));
+    std::u16string kept;
+    if (backupsFolderReady(files)) {
+        kept = freeKeptCopyPath(files, fileName, OtherVersionSuffix);
+        if (!files.createNewFile(kept, otherBytes)) kept.clear();
+    }
+    notice.append(1, u'\r');
+    if (kept.empty()) return notice.append(messages::OtherVersionNotKept);
+    return notice.append(messages::OtherVersionKeptIn).append(kept);
 }
 
 void EditorModel::updateRecordsCounter() { recordsCounterText_ = counterText(rows_.size(), MaxEntriesPerList); }
@@ -167,6 +243,10 @@ void EditorModel::sortAfterEdit() {
     sort_ = {true, 0, true};
 }
 
+bool EditorModel::fitsInListFile(std::size_t addedBytes, std::size_t removedBytes) const {
+    return serializedListSize(rows_, linesBeyondBound_) - removedBytes + addedBytes <= MaxListFileBytes;
+}
+
 bool EditorModel::keyExists(std::u16string_view key) const {
     return std::any_of(rows_.begin(), rows_.end(), [&](const Abbreviation& row) { return row.key == key; });
 }
@@ -180,6 +260,7 @@ EditorOutcome EditorModel::showChosenList(FileStore& files, std::u16string_view 
         outcome.saveFailed = true;
         return outcome;
     }
+    if (!saved.message.empty()) outcome.message = info(saved.message);
     const std::optional<std::size_t> entry = entryOfFile(fileName);
     if (!entry) return outcome;
     selectorSelection_ = entry;
@@ -195,46 +276,85 @@ EditorOutcome EditorModel::saveBeforeQuit(FileStore& files) {
         outcome.message = info(saved.message);
         outcome.succeeded = false;
         outcome.saveFailed = true;
+    } else if (!saved.message.empty()) {
+        outcome.message = info(saved.message);
     }
     return outcome;
 }
 
+std::optional<std::u16string> EditorModel::setRowsAside(FileStore& files, const std::u16string& fileName,
+                                                       const AbbreviationList& rows) {
+    if (lastSetAside_ && lastSetAside_->fileName == fileName && lastSetAside_->rows == rows) return lastSetAside_->path;
+    std::optional<std::u16string> path = setAsideUnsavedRows(files, fileName, rows, fallbackFolders_);
+    if (path) lastSetAside_ = SetAside{fileName, rows, *path};
+    return path;
+}
+
+std::optional<Abbreviation> EditorModel::typedRow() const {
+    const std::u16string text = trimSpaces(replacementField_);
+    if (keyField_.empty() && text.empty()) return std::nullopt;
+    // A row picked and left as it came needs nothing, whatever its form.
+    if (buttonState_ == ButtonState::Picked && pickedFields_.first == keyField_ &&
+        pickedFields_.second == replacementField_) {
+        return std::nullopt;
+    }
+    Abbreviation typed{keyField_.empty() ? std::u16string(messages::FieldsWithoutKey) : toLowerCase(keyField_),
+                       encodeStoredText(text)};
+    if (std::find(rows_.begin(), rows_.end(), typed) != rows_.end()) return std::nullopt;
+    return typed;
+}
+
 bool EditorModel::saveForSessionEnd(FileStore& files) {
     Redraw ignored;
-    if (saveShownRows(files, ignored).succeeded) return true;
+    const bool saved = saveShownRows(files, ignored).succeeded;
+    // What the fields hold and no row does goes aside too, with the rows
+    // that could not be saved, or alone.
+    const std::optional<Abbreviation> typed = typedRow();
+    if (saved && !typed) return true;
     // A copy, not a save: the rows still count as changed, so that when
     // another program cancels the end (WM_ENDSESSION FALSE) the next leave
     // or "Quitter" writes them to their list.
-    if (!shownListFile_) return false;
-    if (setAsideAtSessionEnd_ && setAsideAtSessionEnd_->first == *shownListFile_ &&
-        setAsideAtSessionEnd_->second == rows_) {
-        return false;
-    }
-    if (setAsideUnsavedRows(files, *shownListFile_, rows_)) setAsideAtSessionEnd_.emplace(*shownListFile_, rows_);
-    return false;
+    AbbreviationList aside = saved ? AbbreviationList{} : rows_;
+    if (typed) aside.push_back(*typed);
+    setRowsAside(files, shownListFile_ ? *shownListFile_ : std::u16string(messages::FieldsWithoutList), aside);
+    return saved;
 }
 
-Message EditorModel::goOnWithoutSavingQuestion(FileStore& files, std::u16string_view failure) const {
+Message EditorModel::goOnWithoutSavingQuestion(FileStore& files, std::u16string_view failure) {
     std::u16string text(failure);
     text.append(u"\r\r").append(messages::GoOnWithoutSaving);
     if (shownListFile_) {
-        text.append(1, u'\r').append(messages::UnsavedRowsCopiedTo).append(freeUnsavedRowsPath(files, *shownListFile_));
+        text.append(1, u'\r');
+        if (const std::optional<std::u16string> path = setRowsAside(files, *shownListFile_, rows_)) {
+            text.append(messages::UnsavedRowsCopiedTo).append(*path);
+        } else {
+            text.append(messages::UnsavedRowsNotCopied);
+        }
     }
     return question(std::move(text));
 }
 
-void EditorModel::setUnsavedRowsAside(FileStore& files) {
-    if (!shownListFile_) return;
-    // Nothing more can be done for them when even this fails: the user chose to go on.
-    setAsideUnsavedRows(files, *shownListFile_, rows_);
+void EditorModel::letUnsavedRowsGo() {
     rowsChanged_ = false;
+    // What is shown is no longer what the file holds: the next opening reads it.
+    fingerprintOnDisk_.reset();
 }
 
-EditorOutcome EditorModel::openEditor() {
+EditorOutcome EditorModel::openEditor(FileStore& files) {
     emptyFields();
     buttonState_ = ButtonState::Entry;
     EditorOutcome outcome;
     outcome.redraw.fields = outcome.redraw.buttons = true;
+    // The list as it is on disk now, when another program wrote it since
+    // it was read and nothing here is unsaved.
+    if (shownListFile_ && shownListLoaded_ && !rowsChanged_) {
+        const ListFileContent current = readListFile(files, *shownListFile_);
+        if (current.state == ListFileState::Read && listFingerprint(current.bytes) != fingerprintOnDisk_) {
+            if (const std::optional<std::size_t> entry = entryOfFile(*shownListFile_)) {
+                loadRows(files, entries_[*entry], outcome);
+            }
+        }
+    }
     return outcome;
 }
 
@@ -261,6 +381,7 @@ EditorOutcome EditorModel::switchEditedList(FileStore& files, std::optional<std:
         outcome.saveFailed = true;
         return outcome;
     }
+    if (!saved.message.empty()) outcome.message = info(saved.message);
     selectorSelection_ = selection;
     loadRows(files, entries_[*selection], outcome);
     return outcome;
@@ -277,6 +398,7 @@ EditorOutcome EditorModel::pickRow(bool listingHasFocus) {
     const Abbreviation& row = rows_[*selectedRow_];
     keyField_ = row.key;
     replacementField_ = decodeStoredText(row.storedText);
+    pickedFields_ = {keyField_, replacementField_};
     buttonState_ = ButtonState::Picked;
     outcome.redraw.fields = outcome.redraw.buttons = true;
     return outcome;
@@ -317,6 +439,7 @@ EditorOutcome EditorModel::addAbbreviation() {
     if (!selectorSelection_ || entries_[*selectorSelection_].displayName.empty()) {
         return withMessage(info(messages::SelectOrCreateList));
     }
+    if (shownListReadOnly_) return withMessage(info(messages::ListIsReadOnly));
     std::u16string key = toLowerCase(keyField_);
     std::u16string stored = encodeStoredText(trimSpaces(replacementField_));
     if (key.empty() || stored.empty()) return withMessage(info(messages::EmptyFields));
@@ -328,7 +451,9 @@ EditorOutcome EditorModel::addAbbreviation() {
         outcome.redraw.fields = true;
         return outcome;
     }
-    rows_.push_back({std::move(key), std::move(stored)});
+    Abbreviation row{std::move(key), std::move(stored)};
+    if (!fitsInListFile(serializedRowSize(row))) return withMessage(info(messages::ListTooLarge));
+    rows_.push_back(std::move(row));
     updateRecordsCounter();
     selectedRow_ = rows_.size() - 1;
     sortAfterEdit();
@@ -345,17 +470,22 @@ EditorOutcome EditorModel::modifyAbbreviation() {
         return withMessage(info(messages::SelectOrCreateList));
     }
     if (!selectedRow_) return withMessage(info(messages::SelectARow));
+    if (shownListReadOnly_) return withMessage(info(messages::ListIsReadOnly));
     std::u16string key = toLowerCase(keyField_);
     std::u16string text = trimSpaces(replacementField_);
     // A refused change keeps the fields as typed, for the user to mend.
     if (key.empty() || text.empty()) return withMessage(info(messages::EmptyFields));
     if (key.size() < MinKeyLength) return withMessage(info(messages::KeyTooShort));
     if (keyExists(key) && key != rows_[*selectedRow_].key) return withMessage(info(messages::KeyExists));
+    Abbreviation row{std::move(key), encodeStoredText(text)};
+    if (!fitsInListFile(serializedRowSize(row), serializedRowSize(rows_[*selectedRow_]))) {
+        return withMessage(info(messages::ListTooLarge));
+    }
     emptyFields();
     buttonState_ = ButtonState::Entry;
     EditorOutcome outcome;
     outcome.redraw.fields = outcome.redraw.buttons = true;
-    rows_[*selectedRow_] = {std::move(key), encodeStoredText(text)};
+    rows_[*selectedRow_] = std::move(row);
     sortAfterEdit();
     markEdited();
     outcome.redraw.rows = outcome.redraw.selection = true;
@@ -365,6 +495,7 @@ EditorOutcome EditorModel::modifyAbbreviation() {
 
 EditorOutcome EditorModel::deleteAbbreviation() {
     if (!selectedRow_) return withMessage(info(messages::SelectARow));
+    if (shownListReadOnly_) return withMessage(info(messages::ListIsReadOnly));
     buttonState_ = ButtonState::Entry;
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(*selectedRow_));
     selectedRow_.reset();
@@ -392,8 +523,8 @@ EditorOutcome EditorModel::clickColumnTitle(int column) {
     sortListing(rows_, column, ascending, selectedRow_);
     sort_.lastColumn = column;
     sort_.lastAscending = ascending;
-    // The order is part of what the file will hold.
-    rowsChanged_ = true;
+    // The order is part of what the file will hold, unless it is never written.
+    if (!shownListReadOnly_) rowsChanged_ = true;
     outcome.redraw.rows = outcome.redraw.selection = true;
     return outcome;
 }
@@ -438,6 +569,7 @@ EditorOutcome EditorModel::createList(FileStore& files, std::u16string_view list
         outcome.saveFailed = true;
         return outcome;
     }
+    if (!saved.message.empty()) outcome.message = info(saved.message);
     std::u16string fileName = newListFileName(listName);
     if (!createListFile(files, fileName)) {
         outcome.message = Message{std::u16string(messages::ListFileNotCreated), messages::TitleErreur, Buttons::Ok};
@@ -451,6 +583,7 @@ EditorOutcome EditorModel::createList(FileStore& files, std::u16string_view list
     selectorSelection_ = entries_.size() - 1;
     shownListFile_ = std::move(fileName);
     shownListLoaded_ = true;
+    shownListReadOnly_ = false;
     rowsChanged_ = false;
     updateListsCounter();
     updateRecordsCounter();
@@ -460,39 +593,66 @@ EditorOutcome EditorModel::createList(FileStore& files, std::u16string_view list
     return outcome;
 }
 
-EditorOutcome EditorModel::beginDeleteList() const {
+EditorOutcome EditorModel::beginDeleteList(FileStore& files) const {
     if (!selectorSelection_) return withMessage(info(messages::NoListToDelete));
+    const ListEntry& entry = entries_[*selectorSelection_];
     std::u16string text(messages::DeleteListQuestion);
-    text.append(entries_[*selectorSelection_].displayName).append(1, u'\r').append(messages::DeleteListWarning);
-    return withMessage(question(std::move(text)));
+    text.append(entry.displayName).append(1, u'\r').append(messages::DeleteListKeptIn);
+    text.append(freeKeptCopyPath(files, entry.fileName, DeletedListSuffix));
+    Message asked = question(std::move(text));
+    asked.defaultNo = true;
+    return withMessage(std::move(asked));
 }
 
 EditorOutcome EditorModel::deleteList(FileStore& files, Answer answer) {
     if (!selectorSelection_) return withMessage(info(messages::NoListToDelete));
     if (answer == Answer::No) return {};
     const ListEntry entry = entries_[*selectorSelection_];
+    EditorOutcome outcome;
+    // The copy kept in the backups folder holds the rows as shown: the
+    // user's last edits go into the list before it moves.
+    if (shownListFile_ == entry.fileName && rowsChanged_) {
+        const OperationResult saved = saveShownRows(files, outcome.redraw);
+        if (!saved.succeeded) {
+            outcome.message = info(saved.message);
+            outcome.succeeded = false;
+            return outcome;
+        }
+        if (!saved.message.empty()) outcome.message = info(saved.message);
+    }
+    if (!deleteListFile(files, entry.fileName) && files.exists(listPath(entry.fileName))) {
+        std::u16string text(messages::DeleteListFailed);
+        text.append(entry.fileName).append(1, u'\r').append(messages::FileBusy);
+        outcome.message = info(text);
+        outcome.succeeded = false;
+        return outcome;
+    }
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(*selectorSelection_));
     selectorSelection_.reset();
-    // The rows are dropped unsaved: their list is going.
-    rows_.clear();
-    linesBeyondBound_.clear();
-    selectedRow_.reset();
-    shownListFile_.reset();
-    shownListLoaded_ = false;
-    rowsChanged_ = false;
-    // A file that cannot be removed comes back at the next start; nothing is said.
-    deleteListFile(files, entry.fileName);
+    if (shownListFile_ == entry.fileName) {
+        rows_.clear();
+        linesBeyondBound_.clear();
+        selectedRow_.reset();
+        shownListFile_.reset();
+        shownListLoaded_ = false;
+        rowsChanged_ = false;
+        recordsCounterText_.clear();
+    }
     updateListsCounter();
-    recordsCounterText_.clear();
-    EditorOutcome outcome;
     outcome.catalogueChanged = true;
     outcome.redraw.rows = outcome.redraw.selection = outcome.redraw.selector = outcome.redraw.listsCounter =
         outcome.redraw.recordsCounter = true;
     return outcome;
 }
 
+std::optional<Message> EditorModel::typedTextQuestion() const {
+    if (!typedRow()) return std::nullopt;
+    return question(std::u16string(messages::LeaveWithTypedText));
+}
+
 std::optional<Message> EditorModel::leaveQuestion() const {
     if (selectorSelection_) {
+        if (std::optional<Message> typed = typedTextQuestion()) return typed;
         if (rows_.empty()) return question(std::u16string(messages::LeaveEmptyList));
         return std::nullopt;
     }
@@ -525,6 +685,7 @@ LeaveOutcome EditorModel::leaveEditor(FileStore& files, Answer answer) {
         outcome.saveFailed = true;
         return outcome;
     }
+    if (!saved.message.empty()) outcome.message = info(saved.message);
     const ListEntry& entry = entries_[*selectorSelection_];
     outcome.hideWindow = true;
     outcome.activeListFile = entry.fileName;

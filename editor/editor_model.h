@@ -32,6 +32,8 @@ struct Message {
     std::u16string text;
     std::u16string_view title;
     Buttons buttons = Buttons::Ok;
+    // No is the default button: a key typed on, or Enter, must not say Yes.
+    bool defaultNo = false;
     friend bool operator==(const Message&, const Message&) = default;
 };
 
@@ -127,6 +129,7 @@ public:
     // Only changed rows are written: a switch, a creation or a leave without
     // an edit leaves the file as it was, byte for byte.
     bool rowsChanged() const { return rowsChanged_; }
+    bool shownListReadOnly() const { return shownListReadOnly_; }
     const SortState& sortState() const { return sort_; }
     const std::u16string& listsCounterText() const { return listsCounterText_; }
     const std::u16string& recordsCounterText() const { return recordsCounterText_; }
@@ -141,22 +144,30 @@ public:
     // The program ends (tray "Quitter"): rows changed since their load are
     // saved to their list. False with the message when that failed.
     EditorOutcome saveBeforeQuit(FileStore& files);
-    // Tray item "Editer les Abréviations": both fields emptied, entry state.
-    EditorOutcome openEditor();
+    // Tray item "Editer les Abréviations": both fields emptied, entry state;
+    // the shown list read again when another program changed it and no row
+    // of it is unsaved here.
+    EditorOutcome openEditor(FileStore& files);
     // The session ends (log off, shut down): changed rows are saved, and
     // when they cannot be, a copy is set aside and they still count as
-    // changed. Nothing is asked or told: no one is there to answer. False
-    // when the rows are not in their file.
+    // changed. Text in the fields that no row holds is set aside as one more
+    // row, with those rows or alone. Nothing is asked or told: no one is
+    // there to answer. False when the rows are not in their file.
     bool saveForSessionEnd(FileStore& files);
 
     // --- A failed save that stops the user (leaving, a switch, the tray's
     // "Quitter"): the failure and the question whether to go on without
     // saving, in one box.
-    Message goOnWithoutSavingQuestion(FileStore& files, std::u16string_view failure) const;
-    // "Yes" to it: the rows are written, if they can be, to a new
-    // "Listes\Sauvegardes\<file name>.non-enregistré[.N]" and no longer count
-    // as changed, so that the step that stopped can be taken again.
-    void setUnsavedRowsAside(FileStore& files);
+    // The rows are set aside first (`setAsideUnsavedRows`, with the fallback
+    // folders), so that the question says where they are, or that no copy
+    // could be made.
+    Message goOnWithoutSavingQuestion(FileStore& files, std::u16string_view failure);
+    // "Yes" to it: the rows no longer count as changed (they are in the copy
+    // the question named, or the user was told they are lost), so that the
+    // step that stopped can be taken again.
+    void letUnsavedRowsGo();
+    // Where rows go when "Listes\Sauvegardes" cannot be written, in order.
+    void setFallbackFolders(std::vector<std::u16string> folders) { fallbackFolders_ = std::move(folders); }
 
     // --- The user, in the window.
     // The selector's selection changed (by mouse or keyboard).
@@ -189,15 +200,22 @@ public:
     EditorOutcome createList(FileStore& files, std::u16string_view listName);
 
     // "Supprimer cette Liste": "Aucune Liste sélectionnée !" or the question.
-    EditorOutcome beginDeleteList() const;
+    EditorOutcome beginDeleteList(FileStore& files) const;
     EditorOutcome deleteList(FileStore& files, Answer answer);
 
-    // "Quitter" or the close box: the question to ask first, if any.
+    // "Quitter" or the close box: the question to ask first, if any. With a
+    // list selected, text typed in the fields that no row holds is asked
+    // about before an empty list.
     std::optional<Message> leaveQuestion() const;
+    // The tray's "Quitter" while the editor shows: that question alone.
+    std::optional<Message> typedTextQuestion() const;
     // With the answer (Yes when there was no question). The list file is
     // written here; the preferences are the shell's, from the outcome.
     LeaveOutcome leaveEditor(FileStore& files, Answer answer);
 
+    // Whether the shown list's file stays within MaxListFileBytes once a row
+    // of `addedBytes` takes the place of one of `removedBytes`.
+    bool fitsInListFile(std::size_t addedBytes, std::size_t removedBytes = 0) const;
     bool keyExists(std::u16string_view key) const;
 
 private:
@@ -206,6 +224,14 @@ private:
     // file vanished and they are its last copy).
     OperationResult saveShownRows(FileStore& files, Redraw& redraw);
     void loadRows(FileStore& files, const ListEntry& entry, EditorOutcome& outcome);
+    // The shown rows are what the list's file holds, with that fingerprint.
+    void rememberAsOnDisk(std::uint64_t fingerprint);
+    // Joins the rows of the version another program wrote (`otherBytes`) to
+    // the changed rows: theirs whose key is new here and that were not
+    // deleted here; the other version kept whole beside the backups. The
+    // notice that says so.
+    std::u16string joinOtherVersion(FileStore& files, const std::u16string& fileName, const std::string& otherBytes,
+                                    Redraw& redraw);
     void sortAfterEdit();
     void markEdited();
     void emptyFields();
@@ -220,14 +246,31 @@ private:
     std::u16string keyField_;
     std::u16string replacementField_;
     ButtonState buttonState_ = ButtonState::Entry;
+    std::pair<std::u16string, std::u16string> pickedFields_;  // as the last pick filled them
     std::vector<ListEntry> entries_;
     std::optional<std::size_t> selectorSelection_;
     std::optional<std::u16string> shownListFile_;
     bool shownListLoaded_ = false;
+    // Understood too little of (see EditingRead): shown, never written.
+    bool shownListReadOnly_ = false;
     bool rowsChanged_ = false;
-    // The rows of the shown list last copied aside at a session's end, and
-    // their file: the end's second save attempt makes no second copy.
-    std::optional<std::pair<std::u16string, AbbreviationList>> setAsideAtSessionEnd_;
+    // The shown rows as last read from or written to their file, and that
+    // file content's fingerprint: what tells another program's edit.
+    AbbreviationList rowsOnDisk_;
+    std::optional<std::uint64_t> fingerprintOnDisk_;
+    // The rows last copied aside, their list and the copy's path: the same
+    // rows asked about twice, or saved twice at a session's end, make one copy.
+    struct SetAside {
+        std::u16string fileName;
+        AbbreviationList rows;
+        std::u16string path;
+    };
+    std::optional<SetAside> lastSetAside_;
+    std::vector<std::u16string> fallbackFolders_;
+    std::optional<std::u16string> setRowsAside(FileStore& files, const std::u16string& fileName,
+                                               const AbbreviationList& rows);
+    // The fields' text as a row, when they hold any that no row holds.
+    std::optional<Abbreviation> typedRow() const;
     SortState sort_;
     std::u16string listsCounterText_;
     std::u16string recordsCounterText_;

@@ -98,8 +98,31 @@ std::optional<std::size_t> selectedListingRow(HWND listing) noexcept {
 
 }  // namespace
 
+namespace {
+
+// Where unsaved rows go when "Listes\Sauvegardes" cannot be written (a full
+// or read-only medium, a folder the user may not write in): the user's own
+// application-data folder, then the temporary folder. Both exist on every
+// Windows from 2000 on.
+std::vector<std::u16string> fallbackFoldersForUnsavedRows() {
+    std::vector<std::u16string> folders;
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD appData = ::GetEnvironmentVariableW(L"APPDATA", buffer, MAX_PATH);
+    if (appData > 0 && appData < MAX_PATH) folders.push_back(fromWide(std::wstring(buffer, appData) + L"\\Calmirande"));
+    DWORD temporary = ::GetTempPathW(MAX_PATH, buffer);
+    if (temporary > 0 && temporary < MAX_PATH) {
+        while (temporary > 3 && buffer[temporary - 1] == L'\\') --temporary;
+        folders.push_back(fromWide(std::wstring(buffer, temporary)));
+    }
+    return folders;
+}
+
+}  // namespace
+
 EditorWindow::EditorWindow(FileStore& files, EditorHost& host, const std::vector<std::u16string>& catalogueFileNames)
-    : files_(files), host_(host), model_(catalogueFileNames) {}
+    : files_(files), host_(host), model_(catalogueFileNames) {
+    model_.setFallbackFolders(fallbackFoldersForUnsavedRows());
+}
 
 EditorWindow::~EditorWindow() {
     // While this object is whole: the controls' procedures go back first.
@@ -121,7 +144,7 @@ bool EditorWindow::create(HINSTANCE instance, HFONT listFont) noexcept {
         if (!createCentred(WindowClass, title.c_str(), Style, ClientWidth, ClientHeight, instance)) return false;
         createControls(instance, listFont);
         ::SetWindowTextW(control(ec::ReplacementField), L"");
-        apply(model_.openEditor());
+        apply(model_.openEditor(files_));
         drawSelector();
         return true;
     } catch (...) {
@@ -169,7 +192,7 @@ void EditorWindow::showList(std::u16string_view fileName) { apply(model_.showCho
 void EditorWindow::showForGuidance() { show(); }
 
 void EditorWindow::openFromTray() {
-    apply(model_.openEditor());
+    apply(model_.openEditor(files_));
     if (hwnd()) {
         show();
         return;
@@ -182,6 +205,9 @@ void EditorWindow::openFromTray() {
 }
 
 bool EditorWindow::saveBeforeQuit() {
+    if (hwnd() && ::IsWindowVisible(hwnd())) {
+        if (const std::optional<Message> typed = model_.typedTextQuestion(); typed && !ask(*typed)) return false;
+    }
     EditorOutcome outcome = model_.saveBeforeQuit(files_);
     if (const std::optional<Message> failure = takeSaveFailure(outcome)) {
         apply(outcome);
@@ -193,6 +219,10 @@ bool EditorWindow::saveBeforeQuit() {
 
 void EditorWindow::saveForSessionEnd() noexcept {
     try {
+        // The "Editeur" window's text, which only its closing would hand over.
+        if (const std::optional<std::wstring> open = textOfOpenTextEditor()) {
+            model_.replacementTextReturned(fromWide(*open));
+        }
         model_.saveForSessionEnd(files_);
     } catch (...) {
         // The session ends whatever happens here.
@@ -208,7 +238,7 @@ std::optional<Message> EditorWindow::takeSaveFailure(EditorOutcome& outcome) {
 
 bool EditorWindow::goOnWithoutSaving(const Message& failure) {
     if (!ask(model_.goOnWithoutSavingQuestion(files_, failure.text))) return false;
-    model_.setUnsavedRowsAside(files_);
+    model_.letUnsavedRowsGo();
     return true;
 }
 
@@ -440,7 +470,7 @@ void EditorWindow::onCreateList() {
 }
 
 void EditorWindow::onDeleteList() {
-    const EditorOutcome question = model_.beginDeleteList();
+    const EditorOutcome question = model_.beginDeleteList(files_);
     if (!question.message || question.message->buttons != Buttons::YesNo) {
         apply(question);
         return;
@@ -560,7 +590,7 @@ void EditorWindow::tell(const Message& message) {
 bool EditorWindow::ask(const Message& message) {
     const HWND had = ::GetFocus();
     ++busy_;
-    const bool yes = askYesNo(message.text, message.title);
+    const bool yes = askYesNo(message.text, message.title, message.defaultNo);
     --busy_;
     if (had && ::IsWindow(had) && ::IsChild(hwnd(), had) && ::IsWindowVisible(hwnd())) ::SetFocus(had);
     return yes;

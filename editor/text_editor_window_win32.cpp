@@ -104,6 +104,7 @@ public:
 
     const bool& finishedFlag() const { return finished_; }
     std::optional<std::wstring> takeText() { return std::move(result_); }
+    std::wstring text() const { return windowText(field_); }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         try {
@@ -150,7 +151,6 @@ private:
         return ControlSubclass::callPrevious(control, message, wParam, lParam);
     }
 
-    std::wstring text() const { return windowText(field_); }
 
     void layOut() noexcept {
         if (!field_) return;
@@ -218,12 +218,27 @@ private:
     std::optional<std::wstring> result_;
 };
 
+// The window editTextModally is serving, if any. Main thread only: the
+// session's end reads it from inside the modal loop.
+const TextEditorWindow* g_shown = nullptr;
+
 }  // namespace
 
 std::optional<std::wstring> editTextModally(HINSTANCE instance, HWND owner, HFONT font, const std::wstring& text) {
     TextEditorWindow window(text);
+    struct Shown {
+        explicit Shown(const TextEditorWindow& window) { g_shown = &window; }
+        ~Shown() { g_shown = nullptr; }
+        Shown(const Shown&) = delete;
+        Shown& operator=(const Shown&) = delete;
+    } shown(window);
     if (!serveModalChild(window, owner, [&] { return window.open(instance, owner, font); }, false)) return std::nullopt;
     return window.takeText();
+}
+
+std::optional<std::wstring> textOfOpenTextEditor() {
+    if (!g_shown || !g_shown->hwnd()) return std::nullopt;
+    return g_shown->text();
 }
 
 }  // namespace calmirande

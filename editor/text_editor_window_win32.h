@@ -13,5 +13,7 @@ namespace calmirande {
 // user closes it, changed or not; nothing when the window could not be made
 // (the owner is enabled again either way).
 std::optional<std::wstring> editTextModally(HINSTANCE instance, HWND owner, HFONT font, const std::wstring& text);
+// The text of the "Editeur" window while it is open, for the session's end.
+std::optional<std::wstring> textOfOpenTextEditor();
 
 }  // namespace calmirande

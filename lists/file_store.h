@@ -24,9 +24,19 @@ struct FileRead {
     std::string bytes;  // when Read
 };
 
+// Why the last replaceFile or createNewFile that failed did: what the user
+// can do about it differs. BusyOrFull is all a store cannot tell apart.
+enum class WriteFailure { BusyOrFull, ReadOnly, NameTooLong };
+
 class FileStore {
 public:
     virtual ~FileStore() = default;
+
+    // The cause of the last failed write; BusyOrFull until one says more.
+    WriteFailure lastWriteFailure() const { return lastWriteFailure_; }
+    // How many characters a path relative to the current directory may
+    // hold on this system, the current directory's own path deducted.
+    virtual std::size_t pathRoom() const { return 4095; }
 
     // The file's bytes, or nothing when it cannot be opened for reading
     // (missing, a folder, or held open for writing by another program).
@@ -63,6 +73,12 @@ public:
     // Whether anything (file or folder) has that name.
     virtual bool exists(const std::u16string& path) = 0;
     virtual bool createFolder(const std::u16string& path) = 0;
+
+protected:
+    void noteWriteFailure(WriteFailure cause) { lastWriteFailure_ = cause; }
+
+private:
+    WriteFailure lastWriteFailure_ = WriteFailure::BusyOrFull;
 };
 
 }  // namespace calmirande

@@ -111,12 +111,13 @@ bool PosixFileStore::replaceFile(const std::u16string& path, std::string_view by
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     }
     Descriptor file(fd);
-    if (file.get() < 0) return false;
+    if (file.get() < 0) return failed(errno);
     const bool written = ::fchmod(file.get(), mode) == 0 && writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 &&
                          file.close();
     if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         ::unlink(temporary.c_str());
-        return false;
+        return failed(error);
     }
     syncFolderOf(target);
     return true;
@@ -125,13 +126,25 @@ bool PosixFileStore::replaceFile(const std::u16string& path, std::string_view by
 bool PosixFileStore::createNewFile(const std::u16string& path, std::string_view bytes) {
     const std::string target = utf16ToUtf8(path);
     Descriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (file.get() < 0) return false;
+    if (file.get() < 0) return failed(errno);
     if (!(writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 && file.close())) {
+        const int error = errno;
         ::unlink(target.c_str());
-        return false;
+        return failed(error);
     }
     syncFolderOf(target);
     return true;
+}
+
+bool PosixFileStore::failed(int error) {
+    if (error == ENAMETOOLONG) {
+        noteWriteFailure(WriteFailure::NameTooLong);
+    } else if (error == EROFS || error == EACCES || error == EPERM) {
+        noteWriteFailure(WriteFailure::ReadOnly);
+    } else {
+        noteWriteFailure(WriteFailure::BusyOrFull);
+    }
+    return false;
 }
 
 bool PosixFileStore::moveFile(const std::u16string& from, const std::u16string& to) {

@@ -15,6 +15,10 @@ public:
     bool removeFile(const std::u16string& path) override;
     bool exists(const std::u16string& path) override;
     bool createFolder(const std::u16string& path) override;
+
+private:
+    // Notes why the write failed from `errno`, and returns false.
+    bool failed(int error);
 };
 
 }  // namespace calmirande

@@ -30,14 +30,18 @@ bool isBusy(DWORD error, bool accessDeniedMayPass) {
            (accessDeniedMayPass && error == ERROR_ACCESS_DENIED);
 }
 
+// ReplaceFileW could not remove the file it replaces (a scanner holds it
+// without sharing deletion): nothing has changed yet, so it may be tried again.
+bool isBusyReplacing(DWORD error, bool) { return isBusy(error, true) || error == ERROR_UNABLE_TO_REMOVE_REPLACED; }
+
 // Runs `attempt` until it succeeds, fails for another reason, or the second
 // is over; the last error stays for the caller.
-template <typename Attempt>
-bool retryWhileBusy(Attempt attempt, bool accessDeniedMayPass) {
+template <typename Attempt, typename Busy = bool (*)(DWORD, bool)>
+bool retryWhileBusy(Attempt attempt, bool accessDeniedMayPass, Busy busy = isBusy) {
     for (int tries = 1;; ++tries) {
         if (attempt()) return true;
         const DWORD error = ::GetLastError();
-        if (tries >= kBusyAttempts || !isBusy(error, accessDeniedMayPass)) return false;
+        if (tries >= kBusyAttempts || !busy(error, accessDeniedMayPass)) return false;
         ::Sleep(kBusyPauseMs);
         ::SetLastError(error);
     }
@@ -107,7 +111,10 @@ Placed takePlaceOf(const std::wstring& temporary, const std::wstring& target) {
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         // A read-only list refuses for good: no point waiting for it.
-        if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return Placed::Failed;
+        if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+            ::SetLastError(ERROR_WRITE_PROTECT);
+            return Placed::Failed;
+        }
         // Full paths: Wine's ReplaceFileW fails with ERROR_DIRECTORY on a
         // bare file name such as "Preferences.txt".
         const std::wstring fullTarget = fullPath(target), fullTemporary = fullPath(temporary);
@@ -116,9 +123,15 @@ Placed takePlaceOf(const std::wstring& temporary, const std::wstring& target) {
                 return ::ReplaceFileW(fullTarget.c_str(), fullTemporary.c_str(), nullptr,
                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
             },
-            true);
+            true, isBusyReplacing);
         if (replaced) return Placed::Done;
         const DWORD error = ::GetLastError();
+        // A redirector without ReplaceFile (some network shares): the
+        // replaced bytes are already kept as a backup, so a rename over the
+        // target does, without its security and creation time.
+        if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED) {
+            return moveIntoPlace(temporary, target) ? Placed::Done : Placed::Failed;
+        }
         // The first two say the target was moved aside or removed while the
         // temporary file still holds the new bytes, the third that the target
         // vanished meanwhile: a rename finishes the job. Any other failure
@@ -217,21 +230,45 @@ bool Win32FileStore::replaceFile(const std::u16string& path, std::string_view by
         file.reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     }
-    if (!file) return false;
+    if (!file) return failedWith(::GetLastError(), temporary);
     if (!writeAndClose(std::move(file), bytes)) {
+        const DWORD error = ::GetLastError();
         ::DeleteFileW(temporary.c_str());
-        return false;
+        return failedWith(error, temporary);
     }
     switch (takePlaceOf(temporary, target)) {
         case Placed::Done:
             return true;
-        case Placed::Failed:
+        case Placed::Failed: {
+            const DWORD error = ::GetLastError();
             ::DeleteFileW(temporary.c_str());
-            return false;
+            return failedWith(error, temporary);
+        }
         case Placed::LeftInTemporary:
             break;
     }
+    return failedWith(::GetLastError(), temporary);
+}
+
+bool Win32FileStore::failedWith(DWORD error, const std::wstring& path) {
+    if (fullPath(path).size() >= MAX_PATH || error == ERROR_FILENAME_EXCED_RANGE) {
+        noteWriteFailure(WriteFailure::NameTooLong);
+    } else if (error == ERROR_WRITE_PROTECT || error == ERROR_ACCESS_DENIED) {
+        // Still denied after a second of retries: a read-only file, folder
+        // or medium, or a folder the user may not write in.
+        noteWriteFailure(WriteFailure::ReadOnly);
+    } else {
+        noteWriteFailure(WriteFailure::BusyOrFull);
+    }
     return false;
+}
+
+std::size_t Win32FileStore::pathRoom() const {
+    // The length returned counts the terminating NUL, which stands for the
+    // separator before the relative path; MAX_PATH counts one NUL too.
+    const DWORD folder = ::GetCurrentDirectoryW(0, nullptr);
+    if (folder == 0 || folder >= MAX_PATH) return 0;
+    return MAX_PATH - 1 - folder;
 }
 
 bool Win32FileStore::moveFile(const std::u16string& from, const std::u16string& to) {
@@ -242,10 +279,11 @@ bool Win32FileStore::createNewFile(const std::u16string& path, std::string_view 
     const std::wstring target = toWide(path);
     UniqueFileHandle file(
         ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return failedWith(::GetLastError(), target);
     if (!writeAndClose(std::move(file), bytes)) {
+        const DWORD error = ::GetLastError();
         ::DeleteFileW(target.c_str());
-        return false;
+        return failedWith(error, target);
     }
     return true;
 }

@@ -2,6 +2,8 @@
 // The file seam on Windows: CreateFileW / ReadFile / WriteFile, and
 // ReplaceFileW (MoveFileExW for a new file) for the atomic replacement.
 
+#include <windows.h>
+
 #include <string>
 
 #include "lists/file_store.h"
@@ -23,6 +25,12 @@ public:
     bool removeFile(const std::u16string& path) override;
     bool exists(const std::u16string& path) override;
     bool createFolder(const std::u16string& path) override;
+    // MAX_PATH, less the current directory's path.
+    std::size_t pathRoom() const override;
+
+private:
+    // Notes why the write failed from the error it left, and returns false.
+    bool failedWith(DWORD error, const std::wstring& path);
 };
 
 }  // namespace calmirande

@@ -50,6 +50,14 @@ std::u16string newListFileName(std::u16string_view listName) {
     return fileName;
 }
 
+bool derivedPathsFit(FileStore& files, std::u16string_view fileName) {
+    // The longest name made from a list's is the last numbered copy of its
+    // set-aside rows; the temporary and backup names are shorter.
+    const std::u16string longest = keptCopyPath(fileName, UnsavedRowsSuffix, MaxUnsavedRowsCopies);
+    const std::size_t lastName = longest.size() - backupsFolderPath().size() - 1;
+    return lastName <= MaxFileNameLength && longest.size() <= files.pathRoom();
+}
+
 bool isListNameTaken(FileStore& files, std::u16string_view listName, const std::vector<std::u16string>& shownNames) {
     // Display names drop every ".dat", so two different files can show the
     // same name; a new list must not add one that no one can tell apart, now
@@ -68,6 +76,7 @@ std::optional<std::u16string_view> newListNameRefusal(FileStore& files, std::u16
                                                       const std::vector<std::u16string>& shownNames) {
     // An empty name would make ".dat", a list with no name to show or choose.
     if (listName.empty() || !isValidFileName(newListFileName(listName))) return messages::ListNameForbidden;
+    if (!derivedPathsFit(files, newListFileName(listName))) return messages::ListNameTooLong;
     if (isListNameTaken(files, listName, shownNames)) return messages::ListNameTaken;
     return std::nullopt;
 }
@@ -84,6 +93,10 @@ bool createListFile(FileStore& files, std::u16string_view fileName) {
     return files.createNewFile(listPath(fileName), EmptyListBytes);
 }
 
-bool deleteListFile(FileStore& files, std::u16string_view fileName) { return files.removeFile(listPath(fileName)); }
+bool deleteListFile(FileStore& files, std::u16string_view fileName) {
+    const std::u16string path = listPath(fileName);
+    if (!files.exists(path) || !backupsFolderReady(files)) return false;
+    return files.moveFile(path, freeKeptCopyPath(files, fileName, DeletedListSuffix));
+}
 
 }  // namespace calmirande

@@ -25,6 +25,14 @@ bool isReservedDeviceName(std::u16string_view fileName);
 // or a reserved device name. Accents, spaces and dots are fine.
 bool isValidFileName(std::u16string_view fileName);
 
+// What a single name in a path may hold, on Windows as on Linux.
+inline constexpr std::size_t MaxFileNameLength = 255;
+
+// Whether every path the program derives from the list file `fileName`
+// (backups, set-aside rows, deleted copies, temporary files) stays within
+// the system's limits: otherwise a list could be made that never saves.
+bool derivedPathsFit(FileStore& files, std::u16string_view fileName);
+
 // The file a list name stands for when the user names a new list.
 std::u16string newListFileName(std::u16string_view listName);
 
@@ -44,6 +52,10 @@ std::optional<std::u16string> listLimitRefusal(std::size_t listCount);
 
 // Creates the empty list file; never replaces an existing file.
 bool createListFile(FileStore& files, std::u16string_view fileName);
+// Moves the list out of "Listes" into the backups folder, under the first
+// free `freeKeptCopyPath(..., DeletedListSuffix)`: a deleted list's rows are
+// never destroyed. False when nothing was moved (the list is missing, or it
+// could not be moved and is still there).
 bool deleteListFile(FileStore& files, std::u16string_view fileName);
 
 }  // namespace calmirande

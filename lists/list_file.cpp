@@ -24,13 +24,20 @@ std::u16string inBackupsFolder(std::u16string_view fileName) {
     return path;
 }
 
-// The folder is made by the first save that needs it.
+std::u16string copyPathIn(std::u16string_view folder, std::u16string_view fileName, std::u16string_view suffix,
+                          int number) {
+    std::u16string path(folder);
+    path.push_back(PathSeparator);
+    path.append(fileName).append(suffix);
+    return number > 1 ? numbered(path + u'.', number) : path;
+}
+
+}  // namespace
+
 bool backupsFolderReady(FileStore& files) {
     const std::u16string folder = backupsFolderPath();
     return files.exists(folder) || files.createFolder(folder);
 }
-
-}  // namespace
 
 std::u16string encodeStoredText(std::u16string_view text) {
     std::u16string out;
@@ -84,10 +91,10 @@ bool ListRecordReader::next(Record& out) {
 
     const std::size_t tab = line.find(u'\t');
     if (tab == std::u16string_view::npos) {
-        out = {line, {}};
+        out = {line, {}, {}};
     } else {
         const std::u16string_view text = line.substr(tab + 1);
-        out = {line.substr(0, tab), text.substr(0, text.find(u'\t'))};
+        out = {line.substr(0, tab), text.substr(0, text.find(u'\t')), text};
     }
     return true;
 }
@@ -112,19 +119,26 @@ std::u16string backupPath(std::u16string_view fileName, int generation) {
     return inBackupsFolder(numbered(name, generation));
 }
 
+std::u16string keptCopyPath(std::u16string_view fileName, std::u16string_view suffix, int number) {
+    return copyPathIn(backupsFolderPath(), fileName, suffix, number);
+}
+
+std::u16string freeKeptCopyPath(FileStore& files, std::u16string_view fileName, std::u16string_view suffix,
+                                std::u16string_view folder) {
+    const std::u16string in = folder.empty() ? backupsFolderPath() : std::u16string(folder);
+    for (int number = 1; number <= MaxUnsavedRowsCopies; ++number) {
+        std::u16string path = copyPathIn(in, fileName, suffix, number);
+        if (!files.exists(path)) return path;
+    }
+    return copyPathIn(in, fileName, suffix, MaxUnsavedRowsCopies + 1);
+}
+
 std::u16string unsavedRowsPath(std::u16string_view fileName, int number) {
-    std::u16string name(fileName);
-    name.append(UnsavedRowsSuffix);
-    if (number > 1) name = numbered(name + u'.', number);
-    return inBackupsFolder(name);
+    return keptCopyPath(fileName, UnsavedRowsSuffix, number);
 }
 
 std::u16string freeUnsavedRowsPath(FileStore& files, std::u16string_view fileName) {
-    for (int number = 1; number <= MaxUnsavedRowsCopies; ++number) {
-        std::u16string path = unsavedRowsPath(fileName, number);
-        if (!files.exists(path)) return path;
-    }
-    return unsavedRowsPath(fileName, MaxUnsavedRowsCopies + 1);
+    return freeKeptCopyPath(files, fileName, UnsavedRowsSuffix);
 }
 
 ListFileContent readListFile(FileStore& files, std::u16string_view fileName) {
@@ -157,16 +171,27 @@ ActiveList parseActiveList(std::string_view fileBytes) {
     return list;
 }
 
-AbbreviationList parseListForEditing(std::string_view fileBytes, std::u16string* linesBeyondBound) {
+AbbreviationList parseListForEditing(std::string_view fileBytes, std::u16string* linesBeyondBound,
+                                     EditingRead* read) {
     const ListText decoded = decodeListText(fileBytes);
     AbbreviationList rows;
+    std::u16string notShown;
+    std::size_t lines = 0;
     ListRecordReader reader(decoded.text);
     ListRecordReader::Record record;
     while (rows.size() < MaxEntriesPerList && reader.next(record)) {
-        if (record.key.empty() || record.storedText.empty()) continue;
-        rows.push_back({std::u16string(record.key), std::u16string(record.storedText)});
+        if (!record.key.empty() || record.afterKey.data() != nullptr) ++lines;
+        if (record.key.empty() || record.storedText.empty()) {
+            // The line as the reader took it, its key and what follows its tab.
+            notShown.append(record.key);
+            if (record.afterKey.data() != nullptr) notShown.append(1, u'\t').append(record.afterKey);
+            notShown.append(u"\r\n");
+            continue;
+        }
+        rows.push_back({std::u16string(record.key), std::u16string(record.afterKey)});
     }
-    if (linesBeyondBound) linesBeyondBound->assign(reader.rest());
+    if (linesBeyondBound) linesBeyondBound->assign(notShown).append(reader.rest());
+    if (read) *read = {lines, rows.size(), decoded.text.find(u'\0') != std::u16string::npos};
     return rows;
 }
 
@@ -201,25 +226,64 @@ OperationResult loadActiveList(FileStore& files, std::u16string_view fileName, A
     return {true, {}};
 }
 
+std::u16string loadForEditingFailedMessage(std::u16string_view fileName) {
+    return messages::aboutFile(messages::LoadForEditingFailed, fileName, messages::FileBusy,
+                               messages::LoadForEditingFailedEnd);
+}
+
+std::uint64_t listFingerprint(std::string_view fileBytes) {
+    // FNV-1a over the bytes, and their count: an edit by hand or by another
+    // tool changes it; no one forges a collision against it.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char byte : fileBytes) {
+        hash ^= static_cast<unsigned char>(byte);
+        hash *= 1099511628211ull;
+    }
+    return hash ^ (static_cast<std::uint64_t>(fileBytes.size()) << 1);
+}
+
 OperationResult loadListForEditing(FileStore& files, std::u16string_view fileName, AbbreviationList& listing,
                                    std::u16string* linesBeyondBound) {
     if (linesBeyondBound) linesBeyondBound->clear();
     const ListFileContent file = readListFile(files, fileName);
-    if (file.state != ListFileState::Read) {
-        return {false, messages::aboutFile(messages::LoadForEditingFailed, fileName, messages::FileBusy,
-                                           messages::LoadForEditingFailedEnd)};
-    }
+    if (file.state != ListFileState::Read) return {false, loadForEditingFailedMessage(fileName)};
     AbbreviationList rows = parseListForEditing(file.bytes, linesBeyondBound);
     listing.insert(listing.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     return {true, {}};
 }
 
-std::u16string saveFailedMessage(std::u16string_view fileName) {
-    return messages::aboutFile(messages::SaveFailed, fileName, messages::FileBusy, messages::SaveFailedEnd);
+std::u16string saveFailedMessage(std::u16string_view fileName, SaveFailure cause) {
+    std::u16string text(messages::SaveFailed);
+    text.append(fileName).append(1, u'\r');
+    switch (cause) {
+        case SaveFailure::BusyOrFull:
+            return text.append(messages::FileBusy).append(1, u'\r').append(messages::SaveFailedEnd);
+        case SaveFailure::ReadOnly:
+            return text.append(messages::SaveFailedReadOnly);
+        case SaveFailure::NameTooLong:
+            return text.append(messages::SaveFailedNameTooLong);
+        case SaveFailure::TooLarge:
+            return text.append(messages::ListTooLarge);
+    }
+    return text;
+}
+
+std::size_t serializedRowSize(const Abbreviation& row) {
+    return utf8Length(row.key) + 1 + utf8Length(row.storedText) + 2;
+}
+
+std::size_t serializedListSize(const AbbreviationList& rows, std::u16string_view linesBeyondBound) {
+    std::size_t size = kWrittenByteOrderMark.size();
+    for (const Abbreviation& row : rows) size += serializedRowSize(row);
+    while (!linesBeyondBound.empty()) size += utf8Length(takeTextLine(linesBeyondBound)) + 2;
+    return size;
 }
 
 OperationResult saveList(FileStore& files, std::u16string_view fileName, const AbbreviationList& rows,
                          std::u16string_view linesBeyondBound) {
+    if (serializedListSize(rows, linesBeyondBound) > MaxListFileBytes) {
+        return {false, saveFailedMessage(fileName, SaveFailure::TooLarge)};
+    }
     const std::string bytes = serializeList(rows, linesBeyondBound);
     const ListFileContent current = readListFile(files, fileName);
     // What could not be read could not be kept: it stays as it is.
@@ -228,7 +292,20 @@ OperationResult saveList(FileStore& files, std::u16string_view fileName, const A
         if (current.bytes == bytes) return {true, {}};
         keepBackup(files, fileName, current.bytes);
     }
-    if (!files.replaceFile(listPath(fileName), bytes)) return {false, saveFailedMessage(fileName)};
+    if (!files.replaceFile(listPath(fileName), bytes)) {
+        SaveFailure cause = SaveFailure::BusyOrFull;
+        switch (files.lastWriteFailure()) {
+            case WriteFailure::BusyOrFull:
+                break;
+            case WriteFailure::ReadOnly:
+                cause = SaveFailure::ReadOnly;
+                break;
+            case WriteFailure::NameTooLong:
+                cause = SaveFailure::NameTooLong;
+                break;
+        }
+        return {false, saveFailedMessage(fileName, cause)};
+    }
     return {true, {}};
 }
 
@@ -244,15 +321,27 @@ bool keepBackup(FileStore& files, std::u16string_view fileName, std::string_view
 }
 
 std::optional<std::u16string> setAsideUnsavedRows(FileStore& files, std::u16string_view fileName,
-                                                  const AbbreviationList& rows) {
-    if (!backupsFolderReady(files)) return std::nullopt;
+                                                  const AbbreviationList& rows,
+                                                  const std::vector<std::u16string>& fallbackFolders) {
     const std::string bytes = serializeList(rows);
-    // Never over an earlier copy: those rows are nowhere else. A name taken
-    // between the look and the write is passed over.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::u16string path = freeUnsavedRowsPath(files, fileName);
-        if (files.createNewFile(path, bytes)) return path;
-        if (!files.exists(path)) return std::nullopt;
+    const auto setAsideIn = [&](const std::u16string& folder) -> std::optional<std::u16string> {
+        if (!files.exists(folder) && !files.createFolder(folder)) return std::nullopt;
+        // Never over an earlier copy: those rows are nowhere else. A name
+        // taken between the look and the write is passed over.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            std::u16string path = freeKeptCopyPath(files, fileName, UnsavedRowsSuffix, folder);
+            if (files.createNewFile(path, bytes)) {
+                // Kept even when it reads back wrong: it may hold some of them.
+                if (files.readFile(path) == bytes) return path;
+                return std::nullopt;
+            }
+            if (!files.exists(path)) return std::nullopt;
+        }
+        return std::nullopt;
+    };
+    if (std::optional<std::u16string> path = setAsideIn(backupsFolderPath())) return path;
+    for (const std::u16string& folder : fallbackFolders) {
+        if (std::optional<std::u16string> path = setAsideIn(folder)) return path;
     }
     return std::nullopt;
 }

@@ -242,6 +242,30 @@ INSTANTIATE_TEST_SUITE_P(
                       ModifyRefusalCase{"RenamedToAnotherRowsKey", true, true, u"CDT", u"t", kExists}),
     testing::CaseName{});
 
+// The file of a list never passes what its reader takes: 12 bytes are left.
+TEST_F(Editor, AddAndModifyKeepTheListWithinTheSizeItsReaderTakes) {
+    const std::string big(MaxListFileBytes - 22, 'a');
+    writeList("Gros.dat", kMark + "gros\t" + big + "\r\n");
+    EditorModel model = open({u"Gros.dat"}, u"Gros.dat");
+    const Message tooLarge = info(u"La Liste dépasserait la taille maximale de 4 Mo : raccourcir ce texte ou le "
+                                  u"mettre dans une autre Liste !");
+    type(model, u"ac", u"de trop et plus");
+    EXPECT_EQ(model.addAbbreviation().message, tooLarge);
+    EXPECT_EQ(model.keyField(), u"ac");  // kept, to be shortened
+    type(model, u"ab", u"cdefghi");      // 2 + 1 + 7 + 2: exactly the bound
+    EXPECT_EQ(model.addAbbreviation().message, std::nullopt);
+    ASSERT_EQ(model.rows().size(), 2u);
+
+    model.selectRow(0);  // "ab" sorts first
+    model.pickRow(true);
+    type(model, u"ab", u"cdefghé");  // one byte more
+    EXPECT_EQ(model.modifyAbbreviation().message, tooLarge);
+    type(model, u"ab", u"court");
+    EXPECT_EQ(model.modifyAbbreviation().message, std::nullopt);
+    EXPECT_EQ(model.saveBeforeQuit(files_).message, std::nullopt);
+    EXPECT_LE(bytesOf("Gros.dat").size(), MaxListFileBytes);
+}
+
 TEST_F(Editor, ModifyKeepingItsKeyChangesTheTextAndNotTheCounter) {
     EditorModel model = openPerso();
     model.selectRow(0);
@@ -637,7 +661,7 @@ TEST_F(Editor, RowsAddedToAnUnreadableListJoinItsRowsOnceItCanBeRead) {
     writeList("Tenue.dat", "rdv\trendez-vous\nseule\ncdt\tCordialement\n");
     const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
     EXPECT_EQ(left.message, std::nullopt);
-    EXPECT_EQ(bytesOf("Tenue.dat"), kMark + "rdv\tremplacé\r\ncdt\tCordialement\r\nneuf\tnouveau\r\n");
+    EXPECT_EQ(bytesOf("Tenue.dat"), kMark + "rdv\tremplacé\r\ncdt\tCordialement\r\nneuf\tnouveau\r\nseule\r\n");
     EXPECT_EQ(model.recordsCounterText(), u"3 sur un nombre maximum de 2000");
     // What the join replaced is kept.
     EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Tenue.dat.1"),
@@ -694,13 +718,13 @@ TEST_F(Editor, AnEditWritesTheRowsAndKeepsWhatTheyReplaced) {
     model.addAbbreviation();
     // Back to the same row: the canonical bytes still differ from the file's.
     ASSERT_TRUE(model.leaveEditor(files_, Answer::Yes).hideWindow);
-    EXPECT_EQ(bytesOf("Main.dat"), kMark + "bjr\tBonjour\r\n");
+    EXPECT_EQ(bytesOf("Main.dat"), kMark + "bjr\tBonjour\r\nseule\r\n");  // the key-only line carried
     EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Main.dat.1"), handWritten);
 }
 
 // ---- A failed save that stops the user
 
-TEST_F(Editor, GoingOnWithoutSavingSetsTheRowsAsideAndLetsTheSwitchHappen) {
+TEST_F(Editor, TheQuestionSaysWhereTheRowsWereCopiedAndYesLetsTheSwitchHappen) {
     EditorModel model = openPerso();
     type(model, u"neuf", u"nouveau");
     model.addAbbreviation();
@@ -715,15 +739,43 @@ TEST_F(Editor, GoingOnWithoutSavingSetsTheRowsAsideAndLetsTheSwitchHappen) {
     EXPECT_EQ(question.buttons, Buttons::YesNo);
     EXPECT_EQ(question.text, saveFailed(u"Perso.dat") +
                                  u"\r\rSouhaitez vous quand même continuer sans enregistrer !"
-                                 u"\rVos Abréviations seront copiées dans le fichier: "
+                                 u"\rVos Abréviations ont été copiées dans le fichier: "
                                  u"Listes/Sauvegardes/Perso.dat.non-enregistré");
-
-    model.setUnsavedRowsAside(files_);
+    // Made before the answer, and once for the same rows asked about again.
     EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré"), fileOf(rows));
-    EXPECT_FALSE(model.rowsChanged());
+    EXPECT_EQ(model.goOnWithoutSavingQuestion(files_, refused.message->text), question);
+    EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré.2"));
+    EXPECT_TRUE(model.rowsChanged());  // until the user says Yes
+
+    model.letUnsavedRowsGo();
     EXPECT_TRUE(model.switchEditedList(files_, 1).succeeded);
     EXPECT_EQ(model.shownListFile(), u"Travail.dat");
     EXPECT_TRUE(fs::is_directory(list("Perso.dat")));
+}
+
+TEST_F(Editor, RowsTheBackupsFolderCannotTakeGoToTheFallbackFolderOrTheQuestionSaysTheyAreLost) {
+    EditorModel model = openPerso();
+    const std::u16string fallback = utf8ToUtf16((dir_.path() / "Profil" / "Calmirande").string());
+    fs::create_directory(dir_.path() / "Profil");
+    model.setFallbackFolders({fallback});
+    writeBytes(dir_.path() / "Listes" / "Sauvegardes", "a file, not the folder");
+    type(model, u"neuf", u"nouveau");
+    model.addAbbreviation();
+    const AbbreviationList rows = model.rows();
+    fs::remove(list("Perso.dat"));
+    fs::create_directory(list("Perso.dat"));
+    EXPECT_EQ(model.goOnWithoutSavingQuestion(files_, u"échec").text,
+              u"échec\r\rSouhaitez vous quand même continuer sans enregistrer !"
+              u"\rVos Abréviations ont été copiées dans le fichier: " +
+                  fallback + u"/Perso.dat.non-enregistré");
+    EXPECT_EQ(readBytes(dir_.path() / "Profil" / "Calmirande" / "Perso.dat.non-enregistré"), fileOf(rows));
+
+    model.selectRow(0);
+    model.deleteAbbreviation();
+    model.setFallbackFolders({});
+    EXPECT_EQ(model.goOnWithoutSavingQuestion(files_, u"échec").text,
+              u"échec\r\rSouhaitez vous quand même continuer sans enregistrer !"
+              u"\rVos Abréviations n'ont pu être copiées nulle part : en continuant, vous les perdez !");
 }
 
 TEST_F(Editor, GoingOnWithoutSavingLetsTheEditorBeLeft) {
@@ -736,12 +788,78 @@ TEST_F(Editor, GoingOnWithoutSavingLetsTheEditorBeLeft) {
         left = model.leaveEditor(files_, Answer::Yes);
         ASSERT_TRUE(left.saveFailed);
         EXPECT_FALSE(left.hideWindow);
-        model.setUnsavedRowsAside(files_);  // cannot be written either: the user still goes on
+        model.goOnWithoutSavingQuestion(files_, left.message->text);  // no copy either: the user still goes on
+        model.letUnsavedRowsGo();
         left = model.leaveEditor(files_, Answer::Yes);
     }
     EXPECT_TRUE(left.hideWindow);
     EXPECT_TRUE(left.restoreExpansionIfTicked);
     EXPECT_EQ(left.activeListFile, u"Perso.dat");
+}
+
+// One row understood of three lines: shown, and nothing done here writes it.
+TEST_F(Editor, AListUnderstoodTooLittleIsShownReadOnlyAndNeverWritten) {
+    const std::string foreign = "[abréviations]\r\nbjr=Bonjour\r\nok\tyes\r\n";
+    writeList("Autre.dat", foreign);
+    writeList("Perso.dat", kMark + "bjr\tBonjour\r\n");
+    EditorModel model = open({u"Perso.dat", u"Autre.dat"}, u"Perso.dat");
+    const EditorOutcome shown = model.switchEditedList(files_, 1);
+    EXPECT_EQ(shown.message,
+              info(u"La Liste Autre.dat n'est pas dans un format que l'éditeur comprend (moins de la moitié de ses "
+                   u"lignes sont des abréviations, ou elle contient des caractères nuls).\r"
+                   u"Elle est ouverte en lecture seule : l'éditeur ne l'enregistrera pas."));
+    EXPECT_EQ(model.rows(), (AbbreviationList{{u"ok", u"yes"}}));
+    const Message readOnly = info(u"Cette Liste est ouverte en lecture seule : elle ne peut pas être modifiée ici !");
+    type(model, u"neuf", u"nouveau");
+    EXPECT_EQ(model.addAbbreviation().message, readOnly);
+    model.selectRow(0);
+    EXPECT_EQ(model.deleteAbbreviation().message, readOnly);
+    model.clickColumnTitle(1);
+    EXPECT_TRUE(model.leaveEditor(files_, Answer::Yes).hideWindow);
+    EXPECT_EQ(bytesOf("Autre.dat"), foreign);
+    EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Sauvegardes"));
+}
+
+// ---- Another program writes the list meanwhile
+
+TEST_F(Editor, AListAnotherProgramChangedIsReadAgainWhenTheEditorOpensWithNothingUnsaved) {
+    EditorModel model = openPerso();
+    writeList("Perso.dat", kMark + "bjr\tBonjour<R>Paul\r\nautre\tajout d'un autre outil\r\n");
+    const EditorOutcome opened = model.openEditor(files_);
+    EXPECT_TRUE(opened.redraw.rows);
+    EXPECT_EQ(model.rows(), (AbbreviationList{{u"bjr", u"Bonjour<R>Paul"}, {u"autre", u"ajout d'un autre outil"}}));
+    EXPECT_FALSE(model.openEditor(files_).redraw.rows);  // unchanged since: not read again
+}
+
+// Rows here: bjr (kept), cdt (text changed), fpol (deleted), neuf (added).
+// The other version: bjr, cdt with another text, fpol, and two of its own.
+TEST_F(Editor, BothChangedJoinsTheOtherVersionsNewRowsAndKeepsItWhole) {
+    EditorModel model = openPerso();
+    model.selectRow(2);
+    model.deleteAbbreviation();  // fpol
+    model.selectRow(1);
+    model.pickRow(true);
+    type(model, u"cdt", u"Cordialement vôtre");
+    model.modifyAbbreviation();
+    type(model, u"neuf", u"nouveau");
+    model.addAbbreviation();
+    const std::string other = kMark +
+                              "bjr\tBonjour<R>Paul\r\ncdt\tBien cordialement\r\nfpol\tJe vous prie\r\n"
+                              "ext\tde l'extérieur\r\nneuf\tnouveau\r\n";
+    writeList("Perso.dat", other);
+
+    const LeaveOutcome left = model.leaveEditor(files_, Answer::Yes);
+    EXPECT_TRUE(left.hideWindow);
+    EXPECT_EQ(left.message,
+              info(u"La Liste Perso.dat a été modifiée par un autre programme pendant que vous l'éditiez.\r"
+                   u"Abréviations de l'autre version ajoutées aux vôtres : 1\r"
+                   u"Abréviations de l'autre version non reprises (déjà présentes ici avec un autre texte, ou Liste "
+                   u"pleine) : 1\r"
+                   u"L'autre version est gardée dans le fichier: " +
+                   keptCopyPath(u"Perso.dat", OtherVersionSuffix)));
+    EXPECT_EQ(bytesOf("Perso.dat"),
+              kMark + "bjr\tBonjour<R>Paul\r\ncdt\tCordialement vôtre\r\nneuf\tnouveau\r\next\tde l'extérieur\r\n");
+    EXPECT_EQ(bytesOf("Sauvegardes/Perso.dat.autre-version"), other);
 }
 
 // ---- The session ends
@@ -769,6 +887,22 @@ TEST_F(Editor, SessionEndSavesChangedRowsOrSetsThemAside) {
     fs::remove(list("Perso.dat"));
     EXPECT_TRUE(model.saveBeforeQuit(files_).succeeded);
     EXPECT_EQ(bytesOf("Perso.dat"), fileOf(fewer));
+}
+
+// Typed and never added: a row of its own, beside the saved list, or in a
+// copy named for the fields when no list is shown.
+TEST_F(Editor, SessionEndSetsTheFieldsTextAside) {
+    EditorModel model = openPerso();
+    type(model, u"Neuf", u"pas encore\r\najouté");
+    EXPECT_TRUE(model.saveForSessionEnd(files_));
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Perso.dat.non-enregistré"),
+              fileOf({{u"neuf", u"pas encore<R>ajouté"}}));
+
+    EditorModel none = open({u"Perso.dat"});
+    type(none, u"", u"texte seul");
+    none.saveForSessionEnd(files_);
+    EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Sauvegardes" / "Champs de l'éditeur.non-enregistré"),
+              fileOf({{u"(sans abréviation)", u"texte seul"}}));
 }
 
 // ---- From the tray menu
@@ -828,7 +962,7 @@ TEST_F(Editor, OpeningTheEditorEmptiesTheFieldsAndKeepsTheRows) {
     EditorModel model = openPerso();
     model.selectRow(0);
     model.pickRow(true);
-    model.openEditor();
+    model.openEditor(files_);
     EXPECT_EQ(model.keyField(), u"");
     EXPECT_EQ(model.replacementField(), u"");
     EXPECT_EQ(model.buttonState(), ButtonState::Entry);
@@ -929,45 +1063,61 @@ TEST_F(Editor, TheTwentyFirstListIsRefusedBeforeAnyDialog) {
     EXPECT_TRUE(model.beginCreateList().openNameDialog);
 }
 
-TEST_F(Editor, DeleteListAsksAndOnYesRemovesTheExactFile) {
+TEST_F(Editor, DeleteListAsksAndOnYesMovesTheExactFileWithItsLastEditsIntoTheBackups) {
     writeList("a.dat.dat", kMark + "aa\tdouble\r\n");
     writeList("a.dat", kMark + "other\tfile\r\n");
     EditorModel model = open({u"a.dat.dat"}, u"a.dat.dat");
-    EXPECT_EQ(model.beginDeleteList().message,
+    type(model, u"bb", u"ajoutée");
+    model.addAbbreviation();
+    EXPECT_EQ(model.beginDeleteList(files_).message,
               (Message{u"Êtes-vous sûr de vouloir supprimer cette Liste ?: a\r"
-                       u"Tous les enregistrements de cette Liste seront supprimés !",
-                       u"Avertissement", Buttons::YesNo}));
+                       u"Ses enregistrements seront gardés dans le fichier: " +
+                           keptCopyPath(u"a.dat.dat", DeletedListSuffix),
+                       u"Avertissement", Buttons::YesNo, true}));
     EXPECT_FALSE(model.deleteList(files_, Answer::No).redraw.selector);
     EXPECT_TRUE(fs::exists(list("a.dat.dat")));
-    EXPECT_EQ(model.rows().size(), 1u);
+    EXPECT_EQ(model.rows().size(), 2u);
 
     const EditorOutcome outcome = model.deleteList(files_, Answer::Yes);
     EXPECT_TRUE(outcome.catalogueChanged);
     EXPECT_FALSE(fs::exists(list("a.dat.dat")));
+    EXPECT_EQ(bytesOf("Sauvegardes/a.dat.dat.supprimé"), kMark + "aa\tdouble\r\nbb\tajoutée\r\n");
     EXPECT_EQ(bytesOf("a.dat"), kMark + "other\tfile\r\n");
     EXPECT_TRUE(model.selectorEntries().empty());
     EXPECT_EQ(model.selectorSelection(), std::nullopt);
     EXPECT_EQ(model.shownListFile(), std::nullopt);
     EXPECT_TRUE(model.rows().empty());
     EXPECT_EQ(model.recordsCounterText(), u"");
-    EXPECT_EQ(model.beginDeleteList().message, info(u"Aucune Liste sélectionnée !"));
+    EXPECT_EQ(model.beginDeleteList(files_).message, info(u"Aucune Liste sélectionnée !"));
 }
 
 // ---- Leaving
+
+const std::u16string kTypedNotAdded = u"Le texte tapé dans les champs n'a pas été ajouté à la Liste !\r"
+                                      u"Souhaitez vous quand même quitter l'application !";
 
 struct LeaveCase {
     const char* name;
     std::vector<std::u16string> catalogue;
     std::u16string shown;
     std::optional<std::u16string> question;
+    // Typed in the fields before "Quitter"; the picked first row typed
+    // again counts as nothing typed.
+    std::u16string key = {}, text = {};
+    bool pickSecondRow = false;  // then `key` and `text` are what the pick filled in
     friend void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LeaveQuestion : public Editor, public ::testing::WithParamInterface<LeaveCase> {};
 TEST_P(LeaveQuestion, AskedOnlyWhenSomethingIsMissing) {
-    writeList("Perso.dat", kMark + "bjr\tBonjour\r\n");
+    writeList("Perso.dat", kMark + "bjr\tBonjour\r\nBIS\t  trois\tchamps \r\n");
     writeList("Vide.dat", kMark);
     EditorModel model = open(GetParam().catalogue, GetParam().shown);
+    if (GetParam().pickSecondRow) {
+        model.selectRow(1);
+        model.pickRow(true);
+    }
+    type(model, GetParam().key, GetParam().text);
     const std::optional<Message> asked = model.leaveQuestion();
     if (!GetParam().question) {
         EXPECT_EQ(asked, std::nullopt);
@@ -989,7 +1139,15 @@ INSTANTIATE_TEST_SUITE_P(
                   u"",
                   u"Vous quittez l'application sans sélectionner une Liste !\r"
                   u"Souhaitez vous quand même quitter l'application !"},
-        LeaveCase{"NoList", {}, u"", u"Aucune Liste n'est créée!\rSouhaitez vous quand même quitter l'application !"}),
+        LeaveCase{"NoList", {}, u"", u"Aucune Liste n'est créée!\rSouhaitez vous quand même quitter l'application !"},
+        LeaveCase{"TypedKeyNotAdded", {u"Perso.dat"}, u"Perso.dat", kTypedNotAdded, u"neuf"},
+        LeaveCase{"TypedTextNotAdded", {u"Perso.dat"}, u"Perso.dat", kTypedNotAdded, u"", u"un texte"},
+        LeaveCase{"TypedBeforeTheEmptyList", {u"Vide.dat"}, u"Vide.dat", kTypedNotAdded, u"neuf", u"x"},
+        LeaveCase{"ARowAsItIs", {u"Perso.dat"}, u"Perso.dat", std::nullopt, u"BJR", u" Bonjour "},
+        LeaveCase{"OnlySpaces", {u"Perso.dat"}, u"Perso.dat", std::nullopt, u"", u"   "},
+        LeaveCase{"AHandWrittenRowPicked", {u"Perso.dat"}, u"Perso.dat", std::nullopt, u"BIS", u"  trois\tchamps ",
+                  true},
+        LeaveCase{"APickedRowChanged", {u"Perso.dat"}, u"Perso.dat", kTypedNotAdded, u"BIS", u"autre", true}),
     testing::CaseName{});
 
 TEST_F(Editor, LeavingSavesTheListAndActivatesIt) {

@@ -113,6 +113,27 @@ TEST_F(ListFiles, SaveOnAFullDiskFailsAndKeepsTheOldList) {
     EXPECT_EQ(entriesOf(dir_.path() / "Listes"), (std::vector<std::string>{"Perso.dat", "Sauvegardes"}));
 }
 
+// The message says what the user can do: a smaller list, a shorter path.
+TEST_F(ListFiles, SaveThatCannotBeReadBackOrPlacedNamesItsCause) {
+    writeBytes(list("Perso.dat"), "\xEF\xBB\xBF" "old\tlist\r\n");
+    const AbbreviationList tooLarge = {{u"gros", std::u16string(MaxListFileBytes, u'a')}};
+    const OperationResult refused = saveList(files_, u"Perso.dat", tooLarge);
+    EXPECT_FALSE(refused.succeeded);
+    EXPECT_EQ(refused.message, u"Impossible d'enregistrer les modifications dans le fichier: Perso.dat\r"
+                               u"La Liste dépasserait la taille maximale de 4 Mo : raccourcir ce texte ou le mettre "
+                               u"dans une autre Liste !");
+    EXPECT_EQ(readBytes(list("Perso.dat")), "\xEF\xBB\xBF" "old\tlist\r\n");
+    EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Sauvegardes"));
+
+    // The list's own name fits, its temporary file's does not.
+    const std::u16string longName = std::u16string(249, u'x') + u".dat";
+    const OperationResult tooLong = saveList(files_, longName, {{u"a", u"b"}});
+    EXPECT_FALSE(tooLong.succeeded);
+    EXPECT_EQ(tooLong.message, u"Impossible d'enregistrer les modifications dans le fichier: " + longName +
+                                   u"\rLe chemin de ce fichier est trop long pour Windows : déplacer le programme "
+                                   u"dans un dossier plus court !");
+}
+
 TEST_F(ListFiles, SaveThatCannotReplaceLeavesNoTemporaryFile) {
     fs::create_directory(list("Perso.dat"));
     EXPECT_FALSE(saveList(files_, u"Perso.dat", {{u"a", u"b"}}).succeeded);

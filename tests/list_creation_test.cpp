@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "lists/file_store_posix.h"
+#include "forwarding_store.h"
 #include "test_support.h"
 
 namespace calmirande {
@@ -82,6 +83,7 @@ TEST_P(NewListNameRefusal, GivesTheMessageOfTheFirstFailingCheck) {
 }
 const std::u16string kForbidden = u"Le nom de la Liste comporte des caractères interdits !";
 const std::u16string kTaken = u"Ce nom est déjà créé !";
+const std::u16string kTooLong = u"Le nom de la Liste est trop long !";
 INSTANTIATE_TEST_SUITE_P(
     Lists, NewListNameRefusal,
     ::testing::Values(RefusalCase{"New", u"Travail", std::nullopt},
@@ -94,8 +96,22 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"ExtensionInsideTheName", u"Travail.dat", std::nullopt},
                       RefusalCase{"Colon", u"a:b", kForbidden}, RefusalCase{"Device", u"nul", kForbidden},
                       RefusalCase{"ForbiddenBeforeTaken", u"Perso?", kForbidden},
-                      RefusalCase{"ControlCharacter", u"a\rb", kForbidden}),
+                      RefusalCase{"ControlCharacter", u"a\rb", kForbidden},
+                      // Its last set-aside copy, "<name>.dat.non-enregistré.9999", fills 255.
+                      RefusalCase{"LongestNameThatFits", std::u16string(231, u'x'), std::nullopt},
+                      RefusalCase{"OneCharacterTooLong", std::u16string(232, u'x'), kTooLong},
+                      RefusalCase{"ForbiddenBeforeTooLong", std::u16string(300, u'?'), kForbidden}),
     testing::CaseName{});
+
+// Windows' limit on a whole path, the program's folder deducted.
+TEST(ListNameLength, CountsTheLongestPathMadeFromTheName) {
+    struct ShortPaths final : testing::ForwardingStore {
+        std::size_t pathRoom() const override { return 100; }
+    } files;
+    // "Listes/Sauvegardes/" (19) + name + ".dat.non-enregistré.9999" (24)
+    EXPECT_EQ(newListNameRefusal(files, std::u16string(57, u'n'), {}), std::nullopt);
+    EXPECT_EQ(newListNameRefusal(files, std::u16string(58, u'n'), {}), kTooLong);
+}
 
 TEST(ListLimit, RefusesTheTwentyFirstList) {
     EXPECT_EQ(listLimitRefusal(0), std::nullopt);
@@ -112,9 +128,16 @@ TEST_F(NewListNames, NewListFileIsTheByteOrderMarkAndNeverReplacesAFile) {
     EXPECT_FALSE(createListFile(files_, u"Perso.dat"));
     EXPECT_EQ(readBytes(dir_.path() / "Listes" / "Perso.dat"), "\xEF\xBB\xBF" "bjr\tBonjour\r\n");
 
+    // Deleted twice under one name: both deleted lists are kept.
+    const fs::path kept = dir_.path() / "Listes" / "Sauvegardes";
     EXPECT_TRUE(deleteListFile(files_, u"Perso.dat"));
     EXPECT_FALSE(fs::exists(dir_.path() / "Listes" / "Perso.dat"));
+    EXPECT_EQ(readBytes(kept / "Perso.dat.supprimé"), "\xEF\xBB\xBF" "bjr\tBonjour\r\n");
     EXPECT_FALSE(deleteListFile(files_, u"Perso.dat"));
+    ASSERT_TRUE(createListFile(files_, u"Perso.dat"));
+    EXPECT_TRUE(deleteListFile(files_, u"Perso.dat"));
+    EXPECT_EQ(readBytes(kept / "Perso.dat.supprimé.2"), "\xEF\xBB\xBF");
+    EXPECT_EQ(readBytes(kept / "Perso.dat.supprimé"), "\xEF\xBB\xBF" "bjr\tBonjour\r\n");
 }
 
 }  // namespace

@@ -190,14 +190,26 @@ INSTANTIATE_TEST_SUITE_P(
         // and a last line without its end: each line kept, CR LF after each.
         BeyondBoundCase{"EveryKindOfLine", numberedLines(0, 2000) + "seule\n\nbjr\tBonjour\ttrois\rab\tc"s + '\0' + "fin\tlà",
                         "seule\r\n\r\nbjr\tBonjour\ttrois\r\nab\tc\r\nfin\tlà\r\n"},
-        // Skipped lines before the 2000th row are not beyond the bound.
-        BeyondBoundCase{"SkippedLinesBeforeTheBound", "seule\n\n" + numberedLines(0, 2001), numberedLines(2000, 1)}),
+        // Lines before the 2000th row that are no row go back first.
+        BeyondBoundCase{"SkippedLinesBeforeTheBound", "seule\n\n" + numberedLines(0, 2001),
+                        "seule\r\n\r\n" + numberedLines(2000, 1)}),
     testing::CaseName{});
 
 TEST(Lists, NoBoundReachedLeavesNothingApart) {
     std::u16string beyond = u"stale";
-    EXPECT_EQ(parseListForEditing("a\tb\r\nseule\r\n", &beyond).size(), 1u);
+    EXPECT_EQ(parseListForEditing("a\tb\r\nc\td\r\n", &beyond).size(), 2u);
     EXPECT_EQ(beyond, u"");
+}
+
+// What the editor cannot show or edit as a row comes back as it was.
+TEST(ListForEditing, AnEditedSaveWritesBackEveryLineItCouldNotShow) {
+    std::u16string notShown;
+    const AbbreviationList rows =
+        parseListForEditing("seule\r\nbjr\tBonjour\ttrois\n\tsans clé\r\nvide\t\r\na\t\tc\r\nok\tyes", &notShown);
+    EXPECT_EQ(rows, (AbbreviationList{{u"bjr", u"Bonjour\ttrois"}, {u"ok", u"yes"}}));
+    EXPECT_EQ(serializeList(rows, notShown),
+              "\xEF\xBB\xBF" "bjr\tBonjour\ttrois\r\nok\tyes\r\nseule\r\n\tsans clé\r\nvide\t\r\na\t\tc\r\n");
+    EXPECT_EQ(*parseActiveList(serializeList(rows, notShown)).table->find(u"bjr"), u"Bonjour");
 }
 
 TEST(ActiveList, WithAndWithoutByteOrderMarkLoadTheSame) {
@@ -211,6 +223,29 @@ TEST(ListForEditing, SkipsRowsWithoutKeyOrText) {
     EXPECT_EQ(parseListForEditing("\r\nabc\r\nabc\t\r\n\tx\r\nok\tyes\r\n"), (AbbreviationList{{u"ok", u"yes"}}));
 }
 
+struct UnderstoodCase {
+    const char* name;
+    std::string bytes;
+    bool understood;
+    friend void PrintTo(const UnderstoodCase& c, std::ostream* os) { *os << c.name; }
+};
+class ListUnderstood : public ::testing::TestWithParam<UnderstoodCase> {};
+TEST_P(ListUnderstood, WhenHalfItsLinesAreRowsAndItHoldsNoNul) {
+    EditingRead read;
+    parseListForEditing(GetParam().bytes, nullptr, &read);
+    EXPECT_EQ(read.understood(), GetParam().understood) << read.rows << " of " << read.lines;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ListUnderstood,
+    ::testing::Values(UnderstoodCase{"Empty", "", true}, UnderstoodCase{"Rows", "a\tb\r\nc\td", true},
+                      UnderstoodCase{"HalfAndBlankLines", "a\tb\r\n\r\n\r\nseule\r\n", true},
+                      UnderstoodCase{"LessThanHalf", "seule\r\nune autre\r\na\tb\r\n", false},
+                      UnderstoodCase{"AnotherFormat", "[section]\r\ncle=valeur\r\nautre=chose\r\n", false},
+                      UnderstoodCase{"NulInside", std::string("a\tb\0c\td", 7), false},
+                      // UTF-32 LE, read as no encoding the program knows: zero characters.
+                      UnderstoodCase{"Utf32", std::string("a\0\0\0\t\0\0\0b\0\0\0\r\0\0\0\n\0\0\0", 20), false}),
+    testing::CaseName{});
+
 TEST(ListForEditing, TypedMarkerComesBackAsLineBreak) {
     const AbbreviationList rows = parseListForEditing(serializeList({{u"sig", encodeStoredText(u"a <R> b")}}));
     ASSERT_EQ(rows.size(), 1u);
@@ -223,6 +258,14 @@ TEST(SaveList, WritesTheCanonicalBytes) {
     EXPECT_EQ(example, "\xEF\xBB\xBF\x62\x6A\x72\x09\x42\x6F\x6E\x6A\x6F\x75\x72\x3C\x52\x3E\x50\x61\x75\x6C\x0D\x0A");
     EXPECT_EQ(example.size(), 23u);
     EXPECT_EQ(serializeList({{u"vide", u""}}), "\xEF\xBB\xBFvide\t\r\n");
+}
+
+TEST(SaveList, SizeIsThatOfTheBytesWritten) {
+    const AbbreviationList rows = {{u"am", u"à mon avis"}, {u"emo", u"\U0001F600 €"}, {u"seul", u"\xD800x"}};
+    for (const std::u16string_view beyond : {u"", u"k\tv\nk2\tv2\r\n", u"dernière sans fin", u"\r\r\n"}) {
+        EXPECT_EQ(serializedListSize(rows, beyond), serializeList(rows, beyond).size());
+    }
+    EXPECT_EQ(serializedListSize({}), 3u);
 }
 
 TEST(SaveList, RowsSurviveARoundTrip) {

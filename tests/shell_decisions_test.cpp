@@ -267,7 +267,7 @@ protected:
     // Tray item "Editer les Abréviations".
     void openFromTray() {
         ASSERT_EQ(runTrayCommand(state_, menu_, files_, tray_command::Editor, false).action, TrayAction::OpenEditor);
-        model_->openEditor();
+        model_->openEditor(files_);
     }
     // "Quitter" and `answer` to its question, if there is one.
     EditorLeftEffects leave(Answer answer) {

@@ -6,6 +6,7 @@
 
 #include "lists/file_store_posix.h"
 #include "lists/folder_listing_posix.h"
+#include "forwarding_store.h"
 #include "test_support.h"
 
 namespace calmirande {
@@ -77,21 +78,9 @@ TEST_F(Startup, PreferencesThatCannotBeCreatedStopTheProgram) {
 }
 
 // A file system on which folders cannot be created (a full or read-only disk).
-class NoNewFolders final : public FileStore {
+class NoNewFolders final : public testing::ForwardingStore {
 public:
-    std::optional<std::string> readFile(const std::u16string& path) override { return real.readFile(path); }
-    FileRead readFileUpTo(const std::u16string& path, std::size_t maxBytes) override {
-        return real.readFileUpTo(path, maxBytes);
-    }
-    bool moveFile(const std::u16string& from, const std::u16string& to) override { return real.moveFile(from, to); }
-    bool replaceFile(const std::u16string& path, std::string_view bytes) override { return real.replaceFile(path, bytes); }
-    bool createNewFile(const std::u16string& path, std::string_view bytes) override {
-        return real.createNewFile(path, bytes);
-    }
-    bool removeFile(const std::u16string& path) override { return real.removeFile(path); }
-    bool exists(const std::u16string& path) override { return real.exists(path); }
     bool createFolder(const std::u16string&) override { return false; }
-    PosixFileStore real;
 };
 
 TEST_F(Startup, ListsFolderThatCannotBeCreatedStopsTheProgram) {
@@ -101,6 +90,63 @@ TEST_F(Startup, ListsFolderThatCannotBeCreatedStopsTheProgram) {
               u"Impossible de créer le dossier 'Listes', le programme va se terminer\rVérifier l'espace disponible !");
     EXPECT_FALSE(fs::exists(dir_.path() / "Preferences.txt"));
 }
+
+// What start-up makes of the preferences file: values, whether it may be
+// written over later, and its bytes afterwards (the same unless noted).
+struct PreferencesCase {
+    const char* name;
+    void (*arrange)(const fs::path& dir);
+    Preferences values;
+    bool unread;
+    const char* bytesAfter;  // nullptr: no file, or a folder, stays as it was
+    friend void PrintTo(const PreferencesCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A store that finishes an interrupted replace on read, as the Windows one
+// does: a "<file>.tmp" standing where the file should be takes its place.
+class RecoveringStore final : public testing::ForwardingStore {
+public:
+    FileRead readFileUpTo(const std::u16string& path, std::size_t maxBytes) override {
+        if (!real.exists(path) && real.exists(path + u".tmp")) real.moveFile(path + u".tmp", path);
+        return real.readFileUpTo(path, maxBytes);
+    }
+};
+
+class StartupPreferences : public Startup, public ::testing::WithParamInterface<PreferencesCase> {};
+
+TEST_P(StartupPreferences, AreReadBeforeAnythingIsWritten) {
+    const PreferencesCase& c = GetParam();
+    c.arrange(dir_.path());
+    RecoveringStore files;
+    const StartupFiles started = prepareStartupFiles(files, listing_);
+    EXPECT_TRUE(started.fatalMessage.empty());
+    EXPECT_EQ(started.writingAidEnabled, c.values.writingAidEnabled);
+    EXPECT_EQ(started.activeListFile, c.values.activeListFile);
+    EXPECT_EQ(started.preferencesUnread, c.unread);
+    if (c.bytesAfter) {
+        EXPECT_EQ(readBytes(dir_.path() / "Preferences.txt"), c.bytesAfter);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupPreferences,
+    ::testing::Values(
+        PreferencesCase{"OnlyALeftTemporaryFileIsTheFile",
+                        [](const fs::path& dir) {
+                            fs::create_directory(dir / "Listes");
+                            writeBytes(dir / "Listes" / "Perso.dat", "\xEF\xBB\xBF");
+                            writeBytes(dir / "Preferences.txt.tmp", "Perso.dat\r\n0");
+                        },
+                        {u"Perso.dat", 0}, false, "Perso.dat\r\n0"},
+        PreferencesCase{"AFolderIsNeverWrittenOver",
+                        [](const fs::path& dir) { fs::create_directory(dir / "Preferences.txt"); }, {u"", 0}, true,
+                        nullptr},
+        PreferencesCase{"ATooLargeFileIsNeverWrittenOver",
+                        [](const fs::path& dir) {
+                            writeBytes(dir / "Preferences.txt", "Perso.dat\r\n1" + std::string(70000, ' '));
+                        },
+                        {u"", 0}, true, nullptr}),
+    testing::CaseName{});
 
 }  // namespace
 }  // namespace calmirande

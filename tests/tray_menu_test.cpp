@@ -234,6 +234,16 @@ TEST_F(TrayCommands, QuitWithoutActiveListWritesAnEmptyLineOne) {
     EXPECT_EQ(readBytes(preferences()), "\xEF\xBB\xBF\r\n1");
 }
 
+TEST_F(TrayCommands, PreferencesThatCouldNotBeReadAreWrittenOnlyOnceTheUserChangesASetting) {
+    state_.preferencesUnread = true;
+    writeBytes(preferences(), "held at log-on");
+    run(7);
+    EXPECT_EQ(readBytes(preferences()), "held at log-on");
+    run(5);
+    run(7);
+    EXPECT_EQ(readBytes(preferences()), "\xEF\xBB\xBFPerso.dat\r\n0");
+}
+
 // The editor's stand-in loads the chosen list for editing, as the editor
 // does, and notes what it saw of the rest when it was asked.
 class SelectList : public TrayCommands {
