@@ -31,6 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(rows.size() <= MaxEntriesPerList);
     check(parseListForEditing(serializeList(rows)) == rows);
 
+    // An edited save keeps every line it did not show: written once more,
+    // the file is the same, and its size is the one the bound counts.
+    std::u16string notShown;
+    const AbbreviationList shown = parseListForEditing(bytes, &notShown);
+    const std::string saved = serializeList(shown, notShown);
+    check(serializedListSize(shown, notShown) == saved.size());
+    std::u16string notShownAgain;
+    check(parseListForEditing(saved, &notShownAgain) == shown);
+    check(serializeList(shown, notShownAgain) == saved);
+
     for (const Abbreviation& row : rows) {
         const std::u16string stored = encodeStoredText(decodeStoredText(row.storedText));
         check(stored.find_first_of(u"\t\r\n") == std::u16string::npos);
