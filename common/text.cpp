@@ -97,6 +97,12 @@ void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out) {
     }
 }
 
+std::u16string decimalText(std::size_t value) {
+    std::u16string text;
+    for (char c : std::to_string(value)) text.push_back(static_cast<char16_t>(c));
+    return text;
+}
+
 std::size_t utf8Length(std::u16string_view utf16) {
     std::size_t length = 0;
     const std::size_t n = utf16.size();

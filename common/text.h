@@ -41,6 +41,8 @@ inline char16_t* putUtf16(char32_t codePoint, char16_t* out) {
 void appendUtf8AsUtf16(std::string_view utf8, std::u16string& out);
 // Appends the UTF-8 form of `utf16` to `out`.
 void appendUtf16AsUtf8(std::u16string_view utf16, std::string& out);
+// `value` in decimal digits, as the messages and file names show numbers.
+std::u16string decimalText(std::size_t value);
 // How many bytes appendUtf16AsUtf8 appends for `utf16`.
 std::size_t utf8Length(std::u16string_view utf16);
 

@@ -6,6 +6,7 @@
 
 #include "common/lower_case.h"
 #include "common/messages.h"
+#include "common/text.h"
 #include "editor/field_guards.h"
 #include "lists/catalogue.h"
 #include "lists/list_creation.h"
@@ -45,11 +46,7 @@ EditorOutcome withMessage(Message message) {
 }  // namespace
 
 std::u16string counterText(std::size_t count, std::size_t maximum) {
-    std::u16string text;
-    for (char c : std::to_string(count)) text.push_back(static_cast<char16_t>(c));
-    text.append(messages::RecordsCounterMiddle);
-    for (char c : std::to_string(maximum)) text.push_back(static_cast<char16_t>(c));
-    return text;
+    return decimalText(count).append(messages::RecordsCounterMiddle).append(decimalText(maximum));
 }
 
 std::u16string trimSpaces(std::u16string_view text) {
@@ -208,15 +205,10 @@ std::u16string EditorModel::joinOtherVersion(FileStore& files, const std::u16str
     updateRecordsCounter();
     redraw.rows = redraw.selection = redraw.recordsCounter = true;
 
-    const auto count = [](std::size_t n) {
-        std::u16string text;
-        for (char c : std::to_string(n)) text.push_back(static_cast<char16_t>(c));
-        return text;
-    };
     std::u16string notice(messages::OtherVersionStart);
     notice.append(fileName).append(messages::OtherVersionChanged);
-    notice.append(1, u'\r').append(messages::OtherVersionAdded).append(count(added));
-    if (notTaken) notice.append(1, u'\r').append(messages::OtherVersionNotTaken).append(count(notTaken));
+    notice.append(1, u'\r').append(messages::OtherVersionAdded).append(decimalText(added));
+    if (notTaken) notice.append(1, u'\r').append(messages::OtherVersionNotTaken).append(decimalText(notTaken));
     std::u16string kept;
     if (backupsFolderReady(files)) {
         kept = freeKeptCopyPath(files, fileName, OtherVersionSuffix);

@@ -4,6 +4,7 @@
 
 #include "common/lower_case.h"
 #include "common/messages.h"
+#include "common/text.h"
 #include "lists/catalogue.h"
 #include "lists/list_file.h"
 
@@ -84,7 +85,7 @@ std::optional<std::u16string_view> newListNameRefusal(FileStore& files, std::u16
 std::optional<std::u16string> listLimitRefusal(std::size_t listCount) {
     if (listCount < MaxLists) return std::nullopt;
     std::u16string text(messages::ListLimitStart);
-    for (char c : std::to_string(MaxLists)) text.push_back(static_cast<char16_t>(c));
+    text.append(decimalText(MaxLists));
     text.append(messages::ListLimitEnd);
     return text;
 }

@@ -12,9 +12,7 @@ namespace {
 constexpr std::string_view kWrittenByteOrderMark = "\xEF\xBB\xBF";
 
 std::u16string numbered(std::u16string_view text, int number) {
-    std::u16string out(text);
-    for (char c : std::to_string(number)) out.push_back(static_cast<char16_t>(c));
-    return out;
+    return std::u16string(text).append(decimalText(static_cast<std::size_t>(number)));
 }
 
 std::u16string inBackupsFolder(std::u16string_view fileName) {
